@@ -1,0 +1,126 @@
+#include "core/text.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
+namespace quillmark::text {
+
+namespace {
+
+constexpr UChar32 replacement = 0xFFFD;
+
+// Walks the UTF-8 bytes code point by code point, calling f with each (U+FFFD for every invalid sequence).
+template <typename F>
+void forEachCodePoint(std::string_view utf8, F&& f) {
+    const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+    const int32_t length = static_cast<int32_t>(utf8.size());
+    int32_t i = 0;
+    while (i < length) {
+        UChar32 c;
+        U8_NEXT(s, i, length, c);
+        f(c < 0 ? replacement : c);
+    }
+}
+
+void appendUTF8(std::string& out, UChar32 c) {
+    char buffer[U8_MAX_LENGTH];
+    int32_t n = 0;
+    UBool error = false;
+    U8_APPEND(reinterpret_cast<uint8_t*>(buffer), n, U8_MAX_LENGTH, c, error);
+    if (error) return;
+    out.append(buffer, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+std::u16string toUTF16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    forEachCodePoint(utf8, [&](UChar32 c) {
+        if (c <= 0xFFFF) {
+            out.push_back(static_cast<char16_t>(c));
+        } else {
+            out.push_back(static_cast<char16_t>(U16_LEAD(c)));
+            out.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+        }
+    });
+    return out;
+}
+
+std::string toUTF8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    const auto* s = reinterpret_cast<const UChar*>(utf16.data());
+    const int32_t length = static_cast<int32_t>(utf16.size());
+    int32_t i = 0;
+    while (i < length) {
+        UChar32 c;
+        U16_NEXT(s, i, length, c);
+        if (U_IS_SURROGATE(c)) c = replacement;
+        appendUTF8(out, c);
+    }
+    return out;
+}
+
+std::string validUTF8(std::string_view bytes) {
+    // Fast path: most text is already valid.
+    const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+    const int32_t length = static_cast<int32_t>(bytes.size());
+    int32_t i = 0;
+    bool valid = true;
+    while (i < length) {
+        if (s[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        UChar32 c;
+        U8_NEXT(s, i, length, c);
+        if (c < 0) {
+            valid = false;
+            break;
+        }
+    }
+    if (valid) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    forEachCodePoint(bytes, [&](UChar32 c) { appendUTF8(out, c); });
+    return out;
+}
+
+size_t utf16Length(std::string_view utf8) {
+    size_t n = 0;
+    forEachCodePoint(utf8, [&](UChar32 c) { n += c > 0xFFFF ? 2 : 1; });
+    return n;
+}
+
+std::string trimmed(std::string_view utf8) {
+    const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+    const int32_t length = static_cast<int32_t>(utf8.size());
+    int32_t start = 0;
+    while (start < length) {
+        int32_t next = start;
+        UChar32 c;
+        U8_NEXT(s, next, length, c);
+        if (c < 0 || !u_isUWhiteSpace(c)) break;
+        start = next;
+    }
+    int32_t end = length;
+    while (end > start) {
+        int32_t previous = end;
+        UChar32 c;
+        U8_PREV(s, start, previous, c);
+        if (c < 0 || !u_isUWhiteSpace(c)) break;
+        end = previous;
+    }
+    return std::string(utf8.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+}
+
+std::string asciiLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+}  // namespace quillmark::text

@@ -1,0 +1,34 @@
+// Text helpers shared by every subsystem.
+//
+// Text is UTF-8 `std::string` throughout the engine. The Messages archives count positions in UTF-16
+// code units, so conversions between the two go through these helpers and nowhere else.
+//
+//   utf16Length("a😀") == 3
+//   toUTF8(toUTF16("a😀")) == "a😀"
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quillmark::text {
+
+// UTF-8 to UTF-16; invalid sequences become U+FFFD.
+std::u16string toUTF16(std::string_view utf8);
+
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
+std::string toUTF8(std::u16string_view utf16);
+
+// The UTF-8 bytes with every invalid sequence replaced by U+FFFD.
+std::string validUTF8(std::string_view bytes);
+
+// Number of UTF-16 code units the text takes.
+size_t utf16Length(std::string_view utf8);
+
+// The text without leading and trailing Unicode white space and line breaks.
+std::string trimmed(std::string_view utf8);
+
+// Lower-cased ASCII letters; other bytes unchanged.
+std::string asciiLower(std::string_view s);
+
+}  // namespace quillmark::text
