@@ -1,0 +1,59 @@
+#include "conversations/attachment.h"
+
+#include <gtest/gtest.h>
+
+namespace quillmark {
+namespace {
+
+struct KindCase {
+    std::optional<std::string> mime;
+    std::optional<std::string> uti;
+    std::string name;
+    AttachmentKind expected;
+};
+
+TEST(AttachmentKindRules, FirstMatchingRuleDecides) {
+    const KindCase cases[] = {
+        {std::nullopt, "public.jpeg", "IMG_0001", AttachmentKind::image},
+        {std::nullopt, "com.apple.quicktime-movie", "clip", AttachmentKind::video},
+        {std::nullopt, std::nullopt, "voice.CAF", AttachmentKind::audio},
+        {std::nullopt, std::nullopt, "report.pdf", AttachmentKind::file},
+        {"IMAGE/HEIC", std::nullopt, "x", AttachmentKind::image},
+        {"video/mp4", "public.mpeg-4", "x.mp4", AttachmentKind::video},
+        {"audio/amr", std::nullopt, "x", AttachmentKind::audio},
+        {std::nullopt, "public.mp3", "x", AttachmentKind::file},  // "audio" is not in this UTI
+        {std::nullopt, "com.apple.coreaudio-format", "x", AttachmentKind::audio},
+        {std::nullopt, std::nullopt, "photo.backup.HEIF", AttachmentKind::image},
+        {std::nullopt, std::nullopt, "movie.M4V", AttachmentKind::video},
+        {std::nullopt, std::nullopt, "jpg", AttachmentKind::file},  // a name without a point has no extension
+        {std::nullopt, std::nullopt, ".png", AttachmentKind::image},
+        {std::nullopt, std::nullopt, "archive.png.zip", AttachmentKind::file},
+        // Earlier rules win over later ones, whatever the kind.
+        {"audio/mpeg", "public.png", "x.mov", AttachmentKind::image},
+        {"video/quicktime", std::nullopt, "x.jpg", AttachmentKind::image},
+        {"application/octet-stream", "public.movie", "x.mp3", AttachmentKind::video},
+        {"", "", "", AttachmentKind::file},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Attachment::kind(c.mime, c.uti, c.name), c.expected)
+            << c.mime.value_or("-") << " " << c.uti.value_or("-") << " " << c.name;
+}
+
+TEST(Attachment, KindIsComputedAtConstruction) {
+    Attachment a{"g", "/tmp/a.heic", "a.heic", std::nullopt, "public.heic", 10, false, true};
+    EXPECT_EQ(a.kind(), AttachmentKind::image);
+    Attachment b{"g", std::nullopt, "notes.txt", "text/plain", std::nullopt, 10, false, false};
+    EXPECT_EQ(b.kind(), AttachmentKind::file);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a, (Attachment{"g", "/tmp/a.heic", "a.heic", std::nullopt, "public.heic", 10, false, true}));
+}
+
+TEST(AttachmentKind, RawValuesRoundTrip) {
+    for (auto kind : {AttachmentKind::image, AttachmentKind::video, AttachmentKind::audio, AttachmentKind::file})
+        EXPECT_EQ(AttachmentKind::fromRaw(AttachmentKind(kind).rawValue()), AttachmentKind(kind));
+    EXPECT_EQ(AttachmentKind(AttachmentKind::audio).rawValue(), "audio");
+    EXPECT_EQ(AttachmentKind::fromRaw("Image"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace quillmark
