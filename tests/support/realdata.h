@@ -15,5 +15,7 @@ std::optional<std::filesystem::path> realData();
 
 #define QUILLMARK_REQUIRE_REALDATA(var)                                              \
     const auto var##_opt = ::quillmark::testing::realData();                         \
-    if (!var##_opt) GTEST_SKIP() << "real Messages data not found (shared/realdata)"; \
+    if (!var##_opt) {                                                                \
+        GTEST_SKIP() << "real Messages data not found (shared/realdata)";           \
+    }                                                                                \
     const std::filesystem::path var = *var##_opt
