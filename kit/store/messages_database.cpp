@@ -37,9 +37,16 @@ std::string homeFolder() {
 // A write-ahead-log history in a folder we cannot write, without its shared-memory file.
 constexpr int readOnlyDirectory = SQLITE_READONLY_DIRECTORY;  // 1544
 
-bool isReadOnlyDirectory(const SQLiteDatabase::Failure& failure) {
+// A write-ahead-log history on read-only media cannot be opened in place: SQLite needs to create its
+// shared-memory file. Without a log it reports a read-only folder; with one it cannot open the log's index.
+bool isReadOnlyMedia(const SQLiteDatabase::Failure& failure, const std::string& path) {
     const auto* open = failure.asOpen();
-    return open && open->code == readOnlyDirectory;
+    if (!open) return false;
+    if (open->code == readOnlyDirectory) return true;
+    std::error_code ec;
+    const std::string folder = fs::path(path).parent_path().string();
+    return (open->code & 0xff) == SQLITE_CANTOPEN && fs::exists(path + "-wal", ec) && !fs::exists(path + "-shm", ec) &&
+           access(folder.empty() ? "." : folder.c_str(), W_OK) != 0 && access(path.c_str(), R_OK) == 0;
 }
 
 const std::string lineBreak = ",\n       ";
@@ -108,7 +115,7 @@ tl::expected<std::unique_ptr<MessagesDatabase>, MessagesDatabase::OpenFailure> M
     database->path_ = path;
 
     auto opened = SQLiteDatabase::openReadOnly(path);
-    if (!opened && isReadOnlyDirectory(opened.error())) {
+    if (!opened && isReadOnlyMedia(opened.error(), path)) {
         // Without a log nothing can be missed, so the file is read as it is; with one, a private copy keeps
         // the newest messages that only the log holds.
         if (!fs::exists(path + "-wal", ec)) {
