@@ -47,5 +47,13 @@ TEST(ParticipantInitials, FirstLettersOfTheFirstTwoWordsStartingWithALetter) {
         EXPECT_EQ((Participant{"x", name}).initials(), expected) << name.value_or("<none>");
 }
 
+// Names and addresses come from databases that may hold damaged UTF-8; it must not derail either.
+TEST(Participant, DamagedUTF8) {
+    EXPECT_EQ(Participant::format("+1\xFF" "5551234567"), "+1 (555) 123-4567");
+    EXPECT_EQ(Participant::format("+1555\xE2\x82" "1234567"), "+1 (555) 123-4567");
+    EXPECT_EQ((Participant{"x", "\xFF\xFE anna \xC3"}).initials(), "A");
+    EXPECT_EQ((Participant{"x", "\xC3"}).initials(), "");
+}
+
 }  // namespace
 }  // namespace quillmark
