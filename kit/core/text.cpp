@@ -1,5 +1,7 @@
 #include "core/text.h"
 
+#include <algorithm>
+
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
@@ -63,25 +65,29 @@ std::string toUTF8(std::u16string_view utf16) {
     return out;
 }
 
-std::string validUTF8(std::string_view bytes) {
-    // Fast path: most text is already valid.
+bool isValidUTF8(std::string_view bytes) {
     const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
-    const int32_t length = static_cast<int32_t>(bytes.size());
-    int32_t i = 0;
-    bool valid = true;
+    const int64_t length = static_cast<int64_t>(bytes.size());
+    int64_t i = 0;
     while (i < length) {
         if (s[i] < 0x80) {
             ++i;
             continue;
         }
+        // ICU's macros index with int32_t, so each character is read from a window that starts at it.
+        const int32_t window = static_cast<int32_t>(std::min<int64_t>(length - i, 1 << 30));
+        int32_t j = 0;
         UChar32 c;
-        U8_NEXT(s, i, length, c);
-        if (c < 0) {
-            valid = false;
-            break;
-        }
+        U8_NEXT(s + i, j, window, c);
+        if (c < 0) return false;
+        i += j;
     }
-    if (valid) return std::string(bytes);
+    return true;
+}
+
+std::string validUTF8(std::string_view bytes) {
+    // Fast path: most text is already valid.
+    if (isValidUTF8(bytes)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + 8);
     forEachCodePoint(bytes, [&](UChar32 c) { appendUTF8(out, c); });

@@ -22,6 +22,9 @@ std::string toUTF8(std::u16string_view utf16);
 // The UTF-8 bytes with every invalid sequence replaced by U+FFFD.
 std::string validUTF8(std::string_view bytes);
 
+// True when the bytes are well-formed UTF-8 (so validUTF8 would return them unchanged).
+bool isValidUTF8(std::string_view bytes);
+
 // Number of UTF-16 code units the text takes.
 size_t utf16Length(std::string_view utf8);
 
