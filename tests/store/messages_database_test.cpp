@@ -6,7 +6,7 @@
 
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
-#include "test_history.h"
+#include "support/test_history.h"
 
 namespace quillmark {
 namespace {

@@ -8,7 +8,7 @@
 #include "store/messages_database.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
-#include "test_history.h"
+#include "support/test_history.h"
 
 namespace quillmark {
 namespace {

@@ -1,4 +1,4 @@
-#include "test_history.h"
+#include "support/test_history.h"
 
 #include <cstdio>
 #include <cstdlib>
