@@ -1,0 +1,48 @@
+// Picture: a decoded picture of an attachment, ready to be drawn into a page or written as a JPEG.
+//
+// Pixels are 8-bit sRGB without alpha (transparent areas are flattened onto white), rows top to bottom.
+// A picture that went through JPEG compression keeps the JPEG bytes, so a PDF can embed them as they are
+// instead of compressing the pixels again.
+//
+//   auto picture = graphics::pictureOfImageFile("/photos/IMG_1.HEIC", 1400);   // orientation applied
+//   if (picture) auto jpeg = picture->encodeJPEG(0.82);                           // bytes of a JPEG file
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quillmark::graphics {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;                      // width * height * 3 bytes
+    std::optional<std::vector<uint8_t>> jpeg;      // the JPEG these pixels were decoded from, when they were
+
+    // A JPEG file of the pixels at a quality from 0 to 1; nothing when encoding fails.
+    std::optional<std::vector<uint8_t>> encodeJPEG(double quality) const;
+
+    // The picture of a JPEG file's bytes, keeping the bytes; nothing when they do not decode.
+    static std::optional<Picture> fromJPEG(std::span<const uint8_t> bytes);
+};
+
+// A thumbnail of an image file (JPEG, PNG, HEIC, GIF, TIFF, WebP …) whose longer side is at most
+// maxPixels, made from the full image with its orientation applied; nothing when it cannot be decoded.
+std::optional<Picture> pictureOfImageFile(const std::string& path, int maxPixels);
+
+// A still frame of a video at 0.1 s, rotated as the video is meant to be shown and at most
+// maxPixels × maxPixels; nothing when no frame can be made.
+std::optional<Picture> pictureOfVideoFile(const std::string& path, int maxPixels);
+
+// Page 1 of a PDF on white, scaled so that its longer side is maxPixels (each side truncated toward zero);
+// nothing when the document or its first page cannot be opened.
+std::optional<Picture> pictureOfPDFFile(const std::string& path, int maxPixels);
+
+// The playing time of an audio or video file in seconds; nothing when it is unknown, not finite or not
+// positive.
+std::optional<double> mediaDuration(const std::string& path);
+
+}  // namespace quillmark::graphics
