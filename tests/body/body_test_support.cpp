@@ -1,0 +1,76 @@
+#include "body_test_support.h"
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <stdexcept>
+
+namespace quillmark::testing {
+
+std::vector<uint8_t> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<uint8_t> fromHex(std::string_view hex) {
+    auto nibble = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        throw std::runtime_error("not hex");
+    };
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(nibble(hex[i]) * 16 + nibble(hex[i + 1])));
+    return out;
+}
+
+std::string base64(const std::vector<uint8_t>& bytes) {
+    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t n = static_cast<uint32_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) n |= static_cast<uint32_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) n |= bytes[i + 2];
+        out += alphabet[(n >> 18) & 63];
+        out += alphabet[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? alphabet[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? alphabet[n & 63] : '=';
+    }
+    return out;
+}
+
+void append(std::vector<uint8_t>& out, std::initializer_list<int> bytes) {
+    for (int b : bytes) out.push_back(static_cast<uint8_t>(b));
+}
+
+void append(std::vector<uint8_t>& out, std::string_view bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+
+std::vector<uint8_t> header() {
+    std::vector<uint8_t> out{0x04, 0x0b};
+    append(out, "streamtyped");
+    append(out, {0x81, 0xe8, 0x03});
+    return out;
+}
+
+std::vector<uint8_t> oneGroup(std::string_view types, std::initializer_list<int> valueBytes) {
+    std::vector<uint8_t> out = header();
+    out.push_back(0x84);
+    if (types.size() < 128) {
+        out.push_back(static_cast<uint8_t>(types.size()));
+    } else {
+        append(out, {0x81, static_cast<int>(types.size() & 0xff), static_cast<int>(types.size() >> 8)});
+    }
+    append(out, types);
+    append(out, valueBytes);
+    return out;
+}
+
+}  // namespace quillmark::testing
+
+namespace quillmark::TypedStream {
+
+void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.description(); }
+
+}  // namespace quillmark::TypedStream
