@@ -67,6 +67,83 @@ std::vector<uint8_t> oneGroup(std::string_view types, std::initializer_list<int>
     return out;
 }
 
+size_t ArchiveBuilder::string(std::string_view text) {
+    w.beginGroup("@");
+    const size_t index = w.beginObject({{"NSString", 1}, {"NSObject", 0}});
+    w.beginGroup("+");
+    w.writeBytes(text);
+    w.endObject();
+    return index;
+}
+
+void ArchiveBuilder::number(int64_t n) {
+    w.beginGroup("@");
+    w.beginObject({{"NSNumber", 0}, {"NSValue", 0}, {"NSObject", 0}});
+    w.beginGroup("*");
+    w.writeCString("q");
+    w.beginGroup("q");
+    w.writeInt(n);
+    w.endObject();
+}
+
+void ArchiveBuilder::real(double d) {
+    w.beginGroup("@");
+    w.beginObject({{"NSNumber", 0}, {"NSValue", 0}, {"NSObject", 0}});
+    w.beginGroup("*");
+    w.writeCString("d");
+    w.beginGroup("d");
+    w.writeDouble(d);
+    w.endObject();
+}
+
+void ArchiveBuilder::url(std::string_view text) {
+    w.beginGroup("@");
+    w.beginObject({{"NSURL", 0}, {"NSObject", 0}});
+    w.beginGroup("c");
+    w.writeInt(0);
+    string(text);
+    w.endObject();
+}
+
+void ArchiveBuilder::plain(std::string_view className) {
+    w.beginGroup("@");
+    w.beginObject({{className, 0}});
+    w.endObject();
+}
+
+size_t ArchiveBuilder::beginDictionary(int64_t count, std::string_view className) {
+    w.beginGroup("@");
+    const size_t index = className == "NSDictionary" ? w.beginObject({{"NSDictionary", 0}, {"NSObject", 0}})
+                                                     : w.beginObject({{className, 0}, {"NSDictionary", 0}, {"NSObject", 0}});
+    w.beginGroup("i");
+    w.writeInt(count);
+    return index;
+}
+
+size_t ArchiveBuilder::beginArray(int64_t count) {
+    w.beginGroup("@");
+    const size_t index = w.beginObject({{"NSArray", 0}, {"NSObject", 0}});
+    w.beginGroup("i");
+    w.writeInt(count);
+    return index;
+}
+
+size_t ArchiveBuilder::beginAttributedString() {
+    w.beginGroup("@");
+    return w.beginObject({{"NSMutableAttributedString", 0}, {"NSAttributedString", 0}, {"NSObject", 0}});
+}
+
+void ArchiveBuilder::run(int64_t dictionaryNumber, int64_t length) {
+    w.beginGroup("iI");
+    w.writeInt(dictionaryNumber);
+    w.writeInt(length);
+}
+
+void ArchiveBuilder::reference(size_t index) {
+    w.beginGroup("@");
+    w.writeReference(index);
+}
+
 }  // namespace quillmark::testing
 
 namespace quillmark::TypedStream {

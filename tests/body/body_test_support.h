@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "body/typed_stream.h"
+#include "body/typed_stream_writer.h"
 
 namespace quillmark::testing {
 
@@ -27,6 +28,30 @@ std::vector<uint8_t> oneGroup(std::string_view types, std::initializer_list<int>
 void append(std::vector<uint8_t>& out, std::initializer_list<int> bytes);
 void append(std::vector<uint8_t>& out, std::string_view bytes);
 
+// ArchiveBuilder: writes Foundation objects the way the platform's archiver lays them out, each as a
+// group "@" holding the object, for archives the real data does not cover.
+class ArchiveBuilder {
+public:
+    TypedStream::Writer w;
+
+    size_t string(std::string_view text);
+    void number(int64_t n);
+    void real(double d);
+    void url(std::string_view text);
+    // An object of the given class (no superclass) with no groups.
+    void plain(std::string_view className);
+    // Opens a dictionary of `count` entries; write 2 * count objects, then end().
+    size_t beginDictionary(int64_t count, std::string_view className = "NSDictionary");
+    // Opens an array of `count` elements; write them, then end().
+    size_t beginArray(int64_t count);
+    // Opens an attributed string; write its string object, then runs, then end().
+    size_t beginAttributedString();
+    void run(int64_t dictionaryNumber, int64_t length);
+    void end() { w.endObject(); }
+    void reference(size_t index);
+
+    std::vector<uint8_t> finish() { return std::move(w).finish(); }
+};
 }  // namespace quillmark::testing
 
 namespace quillmark::TypedStream {
