@@ -1,0 +1,40 @@
+#include "conversations/history_location.h"
+
+#include "conversations/contacts_book.h"
+#include "store/messages_database.h"
+
+namespace quillmark {
+
+namespace fs = std::filesystem;
+
+HistoryLocation HistoryLocation::find(const std::optional<std::string>& messages,
+                                      const std::vector<std::string>& contacts) {
+    HistoryLocation where;
+    std::error_code ec;
+    if (!messages) {
+        where.messagesPath = MessagesDatabase::defaultPath();
+    } else if (!fs::is_directory(*messages, ec)) {
+        where.messagesPath = *messages;
+    } else if (fs::exists(fs::path(*messages) / "chat.db", ec)) {
+        where.messagesPath = (fs::path(*messages) / "chat.db").string();
+    } else {
+        where.dataFolder = fs::path(*messages);
+        where.messagesPath = (*where.dataFolder / "Messages" / "chat.db").string();
+    }
+
+    if (!contacts.empty()) {
+        where.contactsPaths.assign(contacts.begin(), contacts.end());
+        return where;
+    }
+    if (where.dataFolder) {
+        const fs::path book = *where.dataFolder / dataFolderContacts;
+        if (fs::exists(book, ec)) {
+            where.contactsPaths = {book};
+            return where;
+        }
+    }
+    where.contactsPaths = ContactsBook::defaultDatabaseURLs();
+    return where;
+}
+
+}  // namespace quillmark
