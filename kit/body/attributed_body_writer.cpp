@@ -176,8 +176,11 @@ std::vector<uint8_t> archive(std::string_view text, std::span<const std::string>
         const std::u16string needle = text::toUTF16(visible);
         const size_t at = utf16.find(needle);
         if (at == std::u16string::npos) continue;
-        for (size_t i = at; i < at + needle.size(); ++i) units[i].link = static_cast<int64_t>(targets.size());
-        targets.push_back(target);
+        // Links to the same target are one attribute value, so neighbouring stretches merge into one run.
+        auto known = std::find(targets.begin(), targets.end(), target);
+        if (known == targets.end()) known = targets.insert(targets.end(), target);
+        const auto index = static_cast<int64_t>(known - targets.begin());
+        for (size_t i = at; i < at + needle.size(); ++i) units[i].link = index;
     }
 
     return BodyArchiver(guids, targets).archive(utf8, units);

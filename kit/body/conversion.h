@@ -22,7 +22,7 @@ struct Limits {
     size_t bytes = 0;       // bytes of text and data produced so far
 
     static constexpr int maxDepth = 64;
-    static constexpr size_t maxObjects = size_t{1} << 18;
+    static constexpr size_t maxObjects = size_t{1} << 16;
     static constexpr size_t maxBytes = size_t{1} << 27;
 };
 

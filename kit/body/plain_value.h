@@ -18,7 +18,7 @@
 //   v.dictionary()->at("k").integer()                  // -> pointer to 1
 //
 // Archived objects may refer to each other in cycles. The conversion stops at 64 nested containers and
-// after 262,144 objects or 128 MiB of text and data in all; what lies beyond is given as
+// after 65,536 objects or 128 MiB of text and data in all; what lies beyond is given as
 // "<" + class name + ">", like an object of a class it does not know.
 #pragma once
 

@@ -58,8 +58,8 @@ constexpr int maxObjectDepth = 64;
 // archive spends a small multiple of its length; the allowance stops archives that ask for millions
 // of values that occupy no bytes ("[16777215v]", arrays of empty structures) or that make the reader
 // rescan a long type string for every element, both of which would otherwise run for hours.
-constexpr size_t workPerByte = 32;
-constexpr size_t workAllowance = size_t{1} << 20;
+constexpr size_t workPerByte = 64;
+constexpr size_t workAllowance = size_t{1} << 18;
 
 bool isQualifier(char c) {
     return c == 'r' || c == 'n' || c == 'N' || c == 'o' || c == 'O' || c == 'R' || c == 'V';
