@@ -17,6 +17,8 @@ HistoryLocation HistoryLocation::find(const std::optional<std::string>& messages
         where.messagesPath = *messages;
     } else if (fs::exists(fs::path(*messages) / "chat.db", ec)) {
         where.messagesPath = (fs::path(*messages) / "chat.db").string();
+    } else if (fs::exists(fs::path(*messages) / "sms.db", ec)) {
+        where.messagesPath = (fs::path(*messages) / "sms.db").string();
     } else {
         where.dataFolder = fs::path(*messages);
         where.messagesPath = (*where.dataFolder / "Messages" / "chat.db").string();

@@ -1,7 +1,7 @@
 // HistoryLocation: where the Messages database and the address books of one history are.
 //
 // A history is named by the Messages database file itself (chat.db, or an iPhone's sms.db), by the
-// folder that holds chat.db, or by a data folder laid out like a Mac's Library: Messages/chat.db with
+// folder that holds it, or by a data folder laid out like a Mac's Library: Messages/chat.db with
 // the address book beside it in AddressBook/AddressBook-v22.abcddb. Without a name it is the user's own
 // history. The address books are the ones asked for, else the data folder's own, else the user's.
 //
@@ -26,8 +26,9 @@ struct HistoryLocation {
     std::optional<std::filesystem::path> dataFolder;   // when the history was named by its data folder
 
     // find: the location for a named history (absent: the user's own) and address books (empty: the
-    // default for that history). A named folder holding chat.db is read as the Messages folder itself;
-    // otherwise as a data folder, whose database is Messages/chat.db even when that does not exist.
+    // default for that history). A named folder holding chat.db (or an iPhone's sms.db) is read as the
+    // Messages folder itself; otherwise as a data folder, whose database is Messages/chat.db even when
+    // that does not exist.
     static HistoryLocation find(const std::optional<std::string>& messages,
                                 const std::vector<std::string>& contacts);
 

@@ -9,6 +9,8 @@
 #include <unicode/timezone.h>
 #include <unicode/ucal.h>
 
+#include "core/locale.h"
+
 namespace quillmark {
 
 namespace {
@@ -194,6 +196,21 @@ tl::expected<std::string, std::string> timeZone(std::string_view id) {
     icu::UnicodeString found;
     zone->getID(found);
     return utf8(found);
+}
+
+tl::expected<std::string, std::string> locale(std::string_view id) {
+    const std::string posix = icuLocaleID(id);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Locale named = icu::Locale::forLanguageTag(posix, status);
+    const icu::Locale parsed = U_SUCCESS(status) && *named.getLanguage() ? named : icu::Locale(posix.c_str());
+    if (!parsed.isBogus() && *parsed.getLanguage()) {
+        int32_t count = 0;
+        const icu::Locale* available = icu::Locale::getAvailableLocales(count);
+        for (int32_t i = 0; i < count; ++i) {
+            if (std::string_view(available[i].getLanguage()) == parsed.getLanguage()) return std::string(parsed.getName());
+        }
+    }
+    return tl::unexpected("\"" + std::string(id) + "\" isn't a locale Quillmark knows. Use an identifier such as en_US, de_DE or fr_CA.");
 }
 
 std::string defaultTimeZone() {

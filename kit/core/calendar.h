@@ -34,6 +34,10 @@ namespace Calendar {
 // else the zone the system is set to; "UTC" when neither can be told.
 std::string defaultTimeZone();
 
+// locale: the ICU id of a locale a person named ("de_DE", "de-DE", "fr_CA.UTF-8"), or a sentence
+// saying ICU has no data for its language.
+[[nodiscard]] tl::expected<std::string, std::string> locale(std::string_view id);
+
 // Which end of a day a typed date stands for.
 enum class Bound { start, end };
 

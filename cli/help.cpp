@@ -1,0 +1,85 @@
+#include "cli/commands.h"
+
+namespace quillmark::cli {
+
+namespace {
+
+constexpr const char* globalHelp = R"(Usage: quillmark-cli [global options] COMMAND [arguments] [options]
+
+Reads a Messages history read-only, lists its conversations, shows them, and decodes message bodies.
+
+Commands:
+  list                      the conversations, newest first
+  show CONV                 the messages of one conversation
+  inspect body|summary FILE decode an archived message body or a summary blob ("-" reads standard input)
+
+Global options (before or after the command):
+  --messages PATH    the history: a chat.db or sms.db file, or a folder holding chat.db or Messages/chat.db
+                     (default: ~/Library/Messages/chat.db)
+  --contacts PATH    an address-book database for names; may be given more than once (default: the data
+                     folder's AddressBook/AddressBook-v22.abcddb, else the user's address book)
+  --time-zone ID     the time zone of every date shown and typed, such as Europe/Berlin (default: this machine's)
+  --locale ID        the locale of dates and names, such as en_US or de_DE (default: from LC_ALL, LC_TIME, LANG)
+  --me NAME          how your own messages are signed (default: Me)
+  --paper letter|a4  the paper of PDF exports
+  -h, --help         this help; after a command, that command's help
+
+CONV is a conversation id as "list --json" shows it, a position in "list" (1 is the newest), or a chat GUID.
+
+Exit status: 0 done, 1 verification not good, 2 usage error or unknown conversation, 3 history unavailable,
+4 failed (an export, a decode, or writing the output).
+)";
+
+constexpr const char* listHelp = R"(Usage: quillmark-cli [global options] list [--json]
+
+Lists the conversations, newest first: position, id, title, message count, date of the last message and a
+preview of it.
+
+  --json   an array of objects: index, id, title, messageCount, lastDate, snippet and the conversation's
+           other fields (chatIDs, chatGUIDs, groupName, participants, isGroup, firstDate, lastSnippet,
+           services). Dates are milliseconds since 1970, absent values null.
+)";
+
+constexpr const char* showHelp = R"(Usage: quillmark-cli [global options] show CONV [--from D] [--to D] [--json]
+
+Shows the messages of one conversation: time, sender, text, attachments, reactions, edits and events.
+
+  CONV       a conversation id as "list --json" shows it, a position in "list", or a chat GUID
+  --from D   only messages from D on: a day YYYY-MM-DD (from its first instant in the time zone) or an
+             ISO 8601 date-time such as 2024-03-31T18:30:00+02:00 (without an offset, in the time zone)
+  --to D     only messages up to D: a day (up to its last instant) or a date-time, included
+  --json     the whole thread: conversation, range, messages with every field, and reply contexts
+)";
+
+constexpr const char* inspectHelp = R"(Usage: quillmark-cli [global options] inspect body|summary FILE [--json]
+
+Decodes one stored blob, read from FILE ("-" for standard input):
+  body      an archived message body (the attributedBody column): its text and attribute runs, the plain
+            value of its root object, and the tree of archived objects
+  summary   a message summary property list (the message_summary_info column): the earlier versions of
+            an edited message and the parts that were unsent
+
+  --json    the same as JSON
+
+Input that does not decode is reported on standard error with exit status 4.
+)";
+
+}  // namespace
+
+void printHelp(const std::string& command, std::ostream& out) {
+    if (command == "list")
+        out << listHelp;
+    else if (command == "show")
+        out << showHelp;
+    else if (command == "inspect")
+        out << inspectHelp;
+    else
+        out << globalHelp;
+}
+
+ExitStatus usage(const std::string& sentence, std::ostream& err) {
+    err << "quillmark-cli: " << sentence << "\nRun \"quillmark-cli --help\" for the commands and options.\n";
+    return usageError;
+}
+
+}  // namespace quillmark::cli

@@ -1,0 +1,37 @@
+// Settings and history: the global options checked and completed with the machine's defaults, and the
+// Messages history they name, opened through the engine.
+//
+//   auto settings = Settings::make(arguments.global);      // or a usage sentence
+//   auto library = openHistory(*settings, std::cerr);      // or the exit status after the sentence
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include <tl/expected.hpp>
+
+#include "cli/arguments.h"
+#include "cli/exit_status.h"
+#include "conversations/history_location.h"
+#include "conversations/library.h"
+
+namespace quillmark::cli {
+
+struct Settings {
+    GlobalOptions global;
+    std::string timeZone;    // a valid zone identifier
+    std::string locale;      // for dates
+    std::string textLocale;  // for words and lists of names, such as conversation titles
+    std::string meName;      // how the user's own messages are signed in transcripts
+    std::string paper;       // "letter" or "a4"; empty when not given (exports choose by region)
+
+    // make: the options checked; a sentence for the first one that is not valid.
+    static tl::expected<Settings, std::string> make(const GlobalOptions& global);
+};
+
+// openHistory: the library of the history the settings name. On failure the history's own sentences
+// go to `err` and the result is the exit status (historyUnavailable).
+tl::expected<std::unique_ptr<Library>, ExitStatus> openHistory(const Settings& settings, std::ostream& err);
+
+}  // namespace quillmark::cli

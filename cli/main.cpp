@@ -1,0 +1,48 @@
+// quillmark-cli: lists, shows and inspects a Messages history from the command line.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/history.h"
+
+using namespace quillmark::cli;
+
+namespace {
+
+ExitStatus run(const Arguments& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.help) {
+        printHelp(arguments.command, out);
+        return done;
+    }
+    if (arguments.command.empty()) return usage("No command given. The commands are list, show and inspect.", err);
+    auto settings = Settings::make(arguments.global);
+    if (!settings) return usage(settings.error(), err);
+    if (arguments.command == "list") return runList(arguments, *settings, out, err);
+    if (arguments.command == "show") return runShow(arguments, *settings, out, err);
+    return runInspect(arguments, *settings, out, err);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Threads of a hundred thousand messages go out as tens of megabytes: write through a large buffer,
+    // without synchronising with C stdio.
+    std::ios::sync_with_stdio(false);
+    static char buffer[1 << 20];
+    std::cout.rdbuf()->pubsetbuf(buffer, sizeof buffer);
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto arguments = parseArguments(args);
+    ExitStatus status = arguments ? run(*arguments, std::cout, std::cerr) : usage(arguments.error(), std::cerr);
+
+    // A full disk or a closed pipe must not pass for success.
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "quillmark-cli: couldn't write the output.\n";
+        if (status == done) status = failed;
+    }
+    return status;
+}
