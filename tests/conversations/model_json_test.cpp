@@ -1,0 +1,126 @@
+#include "conversations/model_json.h"
+
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace quillmark {
+namespace {
+
+using ModelJSON::JSON;
+
+std::vector<std::string> keys(const JSON& object) {
+    std::vector<std::string> out;
+    for (const auto& item : object.items()) out.push_back(item.key());
+    return out;
+}
+
+Message fullMessage() {
+    Message m;
+    m.id = 42;
+    m.guid = "M-1";
+    m.rawDate = 700000000123456789;
+    m.date = Date{1678307200.1234567};
+    m.dateRead = Date{1678307300};
+    m.isFromMe = false;
+    m.sender = Participant{"+15551234567", "Anna Berg"};
+    m.service = "iMessage";
+    m.text = "Look";
+    m.links = {"https://example.com"};
+    m.attachments = {Attachment("A-1", "/h/Library/Messages/Attachments/x/IMG.HEIC", "IMG.HEIC", std::nullopt,
+                                "public.heic", 1234, false, true)};
+    m.reactions = {Reaction{ReactionKind::laugh, "😂", true, std::nullopt, Date{1678307400}}};
+    m.editedAt = Date{1678307500};
+    m.editHistory = {EditVersion{"Lok", Date{1678307200}}, EditVersion{"Lo", std::nullopt}};
+    m.replyToGUID = "M-0";
+    m.effect = "Slam";
+    m.chatID = 7;
+    return m;
+}
+
+TEST(ModelJSON, MessageHasExactlyTheModelFieldsInOrder) {
+    const JSON json = ModelJSON::toJSON(fullMessage());
+    EXPECT_EQ(keys(json), (std::vector<std::string>{
+                              "id", "guid", "rawDate", "date", "dateRead", "dateDelivered", "isFromMe", "sender",
+                              "service", "subject", "text", "links", "attachments", "reactions", "editedAt",
+                              "editHistory", "unsentAt", "replyToGUID", "effect", "appKind", "event",
+                              "isAudioMessage", "chatID"}));
+    EXPECT_EQ(json["rawDate"], 700000000123456789);  // 64-bit, not squeezed through a double
+    EXPECT_EQ(json["date"], 1678307200123);
+    EXPECT_TRUE(json["dateDelivered"].is_null());
+    EXPECT_TRUE(json["subject"].is_null());
+    EXPECT_EQ(json["sender"], (JSON{{"address", "+15551234567"}, {"name", "Anna Berg"}}));
+    EXPECT_EQ(json["editHistory"][1], (JSON{{"text", "Lo"}, {"date", nullptr}}));
+
+    const JSON& attachment = json["attachments"][0];
+    EXPECT_EQ(keys(attachment), (std::vector<std::string>{"guid", "path", "name", "mimeType", "uti", "byteCount",
+                                                          "isSticker", "kind", "isAvailable"}));
+    EXPECT_EQ(attachment["kind"], "image");
+    EXPECT_TRUE(attachment["mimeType"].is_null());
+
+    const JSON& reaction = json["reactions"][0];
+    EXPECT_EQ(keys(reaction), (std::vector<std::string>{"kind", "emoji", "isFromMe", "sender", "date"}));
+    EXPECT_EQ(reaction["kind"], 3);
+    EXPECT_TRUE(reaction["sender"].is_null());
+}
+
+TEST(ModelJSON, ConversationCarriesItsTitle) {
+    Conversation c;
+    c.id = "group:G";
+    c.chatIDs = {3, 9};
+    c.chatGUIDs = {"a", "b"};
+    c.participants = {{"+15551234567", "Anna Berg"}, {"ben@example.com", std::nullopt}};
+    c.isGroup = true;
+    c.messageCount = 5;
+    c.lastDate = Date{10};
+    c.services = {"SMS", "iMessage"};
+    const JSON json = ModelJSON::toJSON(c, "en_US");
+    EXPECT_EQ(keys(json), (std::vector<std::string>{"id", "chatIDs", "chatGUIDs", "groupName", "participants",
+                                                    "isGroup", "messageCount", "firstDate", "lastDate",
+                                                    "lastSnippet", "services", "title"}));
+    EXPECT_EQ(json["title"], "Anna and ben@example.com");
+    EXPECT_TRUE(json["firstDate"].is_null());
+    EXPECT_EQ(json["lastDate"], 10000);
+}
+
+TEST(ModelJSON, DateRangeLeavesOutOpenBounds) {
+    EXPECT_EQ(ModelJSON::dump(ModelJSON::toJSON(DateRange::all)), "{}");
+    EXPECT_EQ(ModelJSON::dump(ModelJSON::toJSON(DateRange{Date{1.5}, std::nullopt})), R"({"start":1500})");
+    EXPECT_EQ(ModelJSON::dump(ModelJSON::toJSON(DateRange{std::nullopt, Date{-0.5}})), R"({"end":-500})");
+}
+
+// Stored text is not always valid UTF-8; a damaged body must not end the output with an exception.
+TEST(ModelJSON, InvalidUTF8IsReplacedNotThrown) {
+    Message m;
+    m.text = "ok \xff\xfe end";
+    m.guid = "\xc3";
+    std::string text;
+    ASSERT_NO_THROW(text = ModelJSON::dump(ModelJSON::toJSON(m)));
+    EXPECT_NE(text.find("ok \xEF\xBF\xBD"), std::string::npos);
+}
+
+TEST(ModelJSON, StreamingWriteGivesTheSameBytesAsTheTree) {
+    MessageThread thread;
+    thread.conversation.id = "person:1";
+    thread.conversation.participants = {{"+15551234567", "Anna"}};
+    thread.range = DateRange{Date{100}, Date{200}};
+    thread.messages = {fullMessage(), Message{}, fullMessage()};
+    thread.messages[1].event = "Anna left the conversation.";
+    thread.replies["M-0"] = {"You", "Hi \"there\"", Date{99}};
+    thread.replies["\xff-bad"] = {"Someone", "Message", Date{98}};
+
+    std::ostringstream streamed;
+    ModelJSON::write(streamed, thread, "en_US");
+    EXPECT_EQ(streamed.str(), ModelJSON::dump(ModelJSON::toJSON(thread, "en_US")));
+
+    const JSON parsed = JSON::parse(streamed.str());
+    EXPECT_EQ(keys(parsed), (std::vector<std::string>{"conversation", "range", "messages", "replies"}));
+    EXPECT_EQ(parsed["replies"]["M-0"], (JSON{{"sender", "You"}, {"text", "Hi \"there\""}, {"date", 99000}}));
+
+    std::ostringstream empty;
+    ModelJSON::write(empty, MessageThread{}, "en_US");
+    EXPECT_EQ(empty.str(), ModelJSON::dump(ModelJSON::toJSON(MessageThread{}, "en_US")));
+}
+
+}  // namespace
+}  // namespace quillmark
