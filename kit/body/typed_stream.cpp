@@ -163,13 +163,13 @@ private:
     }
 
     bool integer(int64_t& out) {
-        uint8_t tag;
+        uint8_t tag = 0;
         return byte(tag) && integer(tag, out);
     }
 
     // An integer whose tag byte the caller has already consumed.
     bool integer(uint8_t tag, int64_t& out) {
-        const uint8_t* p;
+        const uint8_t* p = nullptr;
         switch (tag) {
             case tagInt16:
                 if (!take(2, p)) return false;
@@ -196,9 +196,9 @@ private:
 
     // The table index a back-reference tag stands for, checked against a table of `count` entries.
     bool reference(uint8_t tag, size_t count, size_t& out) {
-        int64_t number;
+        int64_t number = 0;
         if (!integer(tag, number)) return false;
-        int64_t index;
+        int64_t index = 0;
         if (__builtin_add_overflow(number, referenceBase, &index)) return fail(Failure::badReference(number));
         if (index < 0 || index > maxReferenceIndex || static_cast<uint64_t>(index) >= count)
             return fail(Failure::badReference(index));
@@ -207,7 +207,7 @@ private:
     }
 
     bool sharedReference(uint8_t tag, Shared::Kind kind, const Shared*& out) {
-        size_t index;
+        size_t index = 0;
         if (!reference(tag, shared_.size(), index)) return false;
         if (shared_[index].kind != kind) return fail(Failure::badReference(static_cast<int64_t>(index)));
         out = &shared_[index];
@@ -216,13 +216,13 @@ private:
 
     // A string of the shared-string table; nullopt for nil.
     bool sharedString(std::optional<std::string_view>& out) {
-        uint8_t tag;
+        uint8_t tag = 0;
         if (!byte(tag)) return false;
         if (tag == tagNew) {
-            int64_t length;
+            int64_t length = 0;
             if (!integer(length)) return false;
             if (length < 0 || length >= maxSharedStringLength) return fail(Failure::truncated());
-            const uint8_t* p;
+            const uint8_t* p = nullptr;
             if (!take(length, p)) return false;
             out = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(length));
             strings_.push_back(*out);
@@ -232,23 +232,23 @@ private:
             out.reset();
             return true;
         }
-        size_t index;
+        size_t index = 0;
         if (!reference(tag, strings_.size(), index)) return false;
         out = strings_[index];
         return true;
     }
 
     bool header() {
-        uint8_t version;
+        uint8_t version = 0;
         if (!byte(version)) return false;
         if (version != 3 && version != 4) return fail(Failure::badHeader());
-        int64_t length;
+        int64_t length = 0;
         if (!integer(length)) return false;
         if (length != 11) return fail(Failure::badHeader());
-        const uint8_t* signature;
+        const uint8_t* signature = nullptr;
         if (!take(11, signature)) return false;
         if (std::memcmp(signature, "streamtyped", 11) != 0) return fail(Failure::badHeader());
-        int64_t systemVersion;
+        int64_t systemVersion = 0;
         return integer(systemVersion);
     }
 
@@ -286,7 +286,7 @@ private:
         switch (c) {
             case 'c': case 'C': case 's': case 'S': case 'i': case 'I':
             case 'l': case 'L': case 'q': case 'Q': case 'B': {
-                int64_t n;
+                int64_t n = 0;
                 if (!integer(n)) return false;
                 v = Value::makeInt(n);
                 break;
@@ -296,9 +296,9 @@ private:
                 if (!real(c == 'f', v)) return false;
                 break;
             case '+': {
-                int64_t length;
+                int64_t length = 0;
                 if (!integer(length)) return false;
-                const uint8_t* p;
+                const uint8_t* p = nullptr;
                 if (!take(length, p)) return false;
                 v = Value::makeText(Value::Kind::bytes, view(p, length));
                 break;
@@ -331,15 +331,15 @@ private:
     }
 
     bool real(bool isFloat, Value& out) {
-        uint8_t tag;
+        uint8_t tag = 0;
         if (!byte(tag)) return false;
         if (tag != tagReal) {
-            int64_t n;
+            int64_t n = 0;
             if (!integer(tag, n)) return false;
             out = Value::makeDouble(static_cast<double>(n));
             return true;
         }
-        const uint8_t* p;
+        const uint8_t* p = nullptr;
         if (isFloat) {
             if (!take(4, p)) return false;
             const auto bits = static_cast<uint32_t>(littleEndian(p, 4));
@@ -357,7 +357,7 @@ private:
     }
 
     bool array(std::string_view types, size_t& cursor, int depth) {
-        size_t end;
+        size_t end = 0;
         if (!typeEnd(types, cursor, end)) return false;
         size_t i = cursor + 1;
         const size_t close = end - 1;
@@ -369,7 +369,7 @@ private:
         const std::string_view element = types.substr(i, close - i);
         cursor = end;
         if (element == "c" || element == "C") {
-            const uint8_t* p;
+            const uint8_t* p = nullptr;
             if (!take(static_cast<int64_t>(count), p)) return false;
             values_.push_back(Value::makeText(Value::Kind::bytes, view(p, static_cast<int64_t>(count))));
             return true;
@@ -387,7 +387,7 @@ private:
 
     // A structure or a union: every member in turn.
     bool structure(std::string_view types, size_t& cursor, int depth) {
-        size_t end;
+        size_t end = 0;
         if (!typeEnd(types, cursor, end)) return false;
         const size_t open = cursor;
         const size_t close = end - 1;
@@ -434,14 +434,14 @@ private:
 
     bool object(int depth, Value& out) {
         if (depth >= maxObjectDepth) return fail(Failure::tooDeep());
-        uint8_t tag;
+        uint8_t tag = 0;
         if (!byte(tag)) return false;
         if (tag == tagNil) {
             out = Value();
             return true;
         }
         if (tag != tagNew) {
-            const Shared* entry;
+            const Shared* entry = nullptr;
             if (!sharedReference(tag, Shared::Kind::object, entry)) return false;
             out = Value::makeObject(entry->object);
             return true;
@@ -474,11 +474,11 @@ private:
         slots_.clear();
         std::span<const std::string_view> tail;
         for (;;) {
-            uint8_t tag;
+            uint8_t tag = 0;
             if (!byte(tag)) return false;
             if (tag == tagNil) break;
             if (tag != tagNew) {
-                const Shared* entry;
+                const Shared* entry = nullptr;
                 if (!sharedReference(tag, Shared::Kind::cls, entry)) return false;
                 tail = entry->chain;
                 break;
@@ -486,7 +486,7 @@ private:
             std::optional<std::string_view> name;
             if (!sharedString(name)) return false;
             if (!name) return fail(Failure::badType("class"));
-            int64_t version;
+            int64_t version = 0;
             if (!integer(version)) return false;
             slots_.push_back(shared_.size());
             shared_.push_back(Shared{Shared::Kind::cls, nullptr, {}, {}});
@@ -506,14 +506,14 @@ private:
     }
 
     bool cString(Value& out) {
-        uint8_t tag;
+        uint8_t tag = 0;
         if (!byte(tag)) return false;
         if (tag == tagNil) {
             out = Value();
             return true;
         }
         if (tag != tagNew) {
-            const Shared* entry;
+            const Shared* entry = nullptr;
             if (!sharedReference(tag, Shared::Kind::cString, entry)) return false;
             out = Value::makeText(Value::Kind::cString, entry->text);
             return true;
