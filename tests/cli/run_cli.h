@@ -1,0 +1,19 @@
+// runCLI: runs the quillmark-cli program built with the tests and collects what it did.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillmark::testing {
+
+struct CLIResult {
+    int status = -1;   // the exit status; -1 when the program did not exit normally
+    std::string out;   // standard output
+    std::string err;   // standard error
+};
+
+// Runs the program with the arguments, in the en_US locale with the given TZ, feeding `input` to its
+// standard input.
+CLIResult runCLI(const std::vector<std::string>& args, const std::string& input = {}, const std::string& tz = "UTC");
+
+}  // namespace quillmark::testing
