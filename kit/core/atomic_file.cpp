@@ -1,0 +1,167 @@
+#include "core/atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmark::AtomicFile {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string sentence(std::string_view verb, const fs::path& path, int error) {
+    return "Could not " + std::string(verb) + " \u201c" + path.string() + "\u201d: " + std::strerror(error) + ".";
+}
+
+// An open file descriptor, closed when it goes away.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    // Closes now and reports the error close gives, which for some file systems is the first sign that a
+    // write did not reach the disk.
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+    }
+
+private:
+    int fd_;
+};
+
+// A temporary file beside the destination. The name is short and fixed in length, so a destination whose
+// name is close to the file system's limit still gets a temporary name that fits.
+class Temporary {
+public:
+    static tl::expected<Temporary, std::string> create(const fs::path& destination) {
+        static std::atomic<uint64_t> counter{0};
+        const fs::path folder = destination.has_parent_path() ? destination.parent_path() : fs::path(".");
+        const auto clock = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const uint64_t n = (clock ^ (static_cast<uint64_t>(::getpid()) << 40)) + counter.fetch_add(1) * 7919;
+            char name[40];
+            std::snprintf(name, sizeof name, ".quillmark-%016llx.tmp", static_cast<unsigned long long>(n));
+            fs::path path = folder / name;
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) return Temporary(std::move(path), fd);
+            if (errno != EEXIST) return tl::unexpected(sentence("write", destination, errno));
+        }
+        return tl::unexpected(sentence("write", destination, EEXIST));
+    }
+
+    Temporary(Temporary&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_.release()) {
+        other.path_.clear();
+    }
+    Temporary& operator=(Temporary&&) = delete;
+    ~Temporary() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+
+    int fd() const { return fd_.get(); }
+
+    // Flushes the bytes to the disk, closes, and renames the file over the destination. After this the
+    // temporary file no longer exists, whatever the outcome.
+    tl::expected<void, std::string> commit(const fs::path& destination) {
+        if (::fsync(fd_.get()) != 0) return tl::unexpected(sentence("write", destination, errno));
+        if (const int error = fd_.close(); error != 0) return tl::unexpected(sentence("write", destination, error));
+        if (::rename(path_.c_str(), destination.c_str()) != 0) return tl::unexpected(sentence("write", destination, errno));
+        const fs::path folder = path_.parent_path();
+        path_.clear();
+        // Make the new name itself durable; a failure here leaves the file written, so it is not an error.
+        Descriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (directory.get() >= 0) ::fsync(directory.get());
+        return {};
+    }
+
+private:
+    Temporary(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+    fs::path path_;
+    Descriptor fd_;
+};
+
+// Writes all bytes, resuming after partial writes and interruptions; the errno of a failure, else 0.
+int writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
+tl::expected<void, std::string> write(const fs::path& path, std::string_view bytes) {
+    auto temporary = Temporary::create(path);
+    if (!temporary) return tl::unexpected(temporary.error());
+    if (const int error = writeAll(temporary->fd(), bytes.data(), bytes.size()); error != 0)
+        return tl::unexpected(sentence("write", path, error));
+    return temporary->commit(path);
+}
+
+tl::expected<void, std::string> copy(const fs::path& source, const fs::path& destination) {
+    Descriptor input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (input.get() < 0) return tl::unexpected(sentence("read", source, errno));
+    auto temporary = Temporary::create(destination);
+    if (!temporary) return tl::unexpected(temporary.error());
+
+    // The kernel copies without the bytes passing through this process where it can; otherwise (other
+    // file systems, older kernels) the bytes are read and written in 1 MiB chunks.
+    bool kernelCopy = true;
+    while (kernelCopy) {
+        const ssize_t n = ::copy_file_range(input.get(), nullptr, temporary->fd(), nullptr, 1 << 30, 0);
+        if (n == 0) return temporary->commit(destination);
+        if (n > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EPERM) {
+            kernelCopy = false;
+            break;
+        }
+        // copy_file_range does not say which side failed; a read error is far more likely from the source.
+        const int error = errno;
+        return tl::unexpected(error == ENOSPC || error == EDQUOT || error == EFBIG ? sentence("write", destination, error)
+                                                                                     : sentence("read", source, error));
+    }
+    // Whatever the kernel copied before it refused is discarded, and the chunked copy starts at the beginning.
+    if (::lseek(input.get(), 0, SEEK_SET) < 0 || ::ftruncate(temporary->fd(), 0) != 0 ||
+        ::lseek(temporary->fd(), 0, SEEK_SET) < 0)
+        return tl::unexpected(sentence("write", destination, errno));
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(input.get(), buffer.data(), buffer.size());
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return tl::unexpected(sentence("read", source, errno));
+        }
+        if (const int error = writeAll(temporary->fd(), buffer.data(), static_cast<size_t>(n)); error != 0)
+            return tl::unexpected(sentence("write", destination, error));
+    }
+    return temporary->commit(destination);
+}
+
+}  // namespace quillmark::AtomicFile

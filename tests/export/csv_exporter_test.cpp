@@ -1,0 +1,124 @@
+#include "export/csv_exporter.h"
+
+#include <gtest/gtest.h>
+
+#include "export_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quillmark {
+namespace {
+
+using testing::message;
+using testing::options;
+using testing::utc;
+
+const char* const header =
+    "Date and time,Time zone,From,From address,To,Service,Text,Attachments,Attachment SHA-256,Reactions,Edited,"
+    "Earlier versions,Unsent,In reply to,Effect,Message ID\r\n";
+const Participant anna{"+15551234567", "Anna Berg"};
+const Participant ben{"ben@example.com", "Ben"};
+const Participant unnamed{"+4915112345678", std::nullopt};
+
+MessageThread group() {
+    MessageThread thread;
+    thread.conversation.isGroup = true;
+    thread.conversation.participants = {anna, ben, unnamed};
+    return thread;
+}
+
+TEST(CSVExporter, EmptyThreadIsTheMarkAndTheHeader) {
+    AttachmentMedia media;
+    EXPECT_EQ(CSVExporter::exportThread(group(), options(), media), std::string("\xEF\xBB\xBF") + header);
+}
+
+TEST(CSVExporter, EveryColumnOfASmallThreadByteForByte) {
+    testing::TempDir dir;
+    MessageThread thread = group();
+
+    Message hello = message(1, utc(2024, 1, 15, 17), "Hello, \"all\"");
+    hello.attachments = {testing::attachment("a1", std::nullopt, "photo.jpg", "image/jpeg", 2048),
+                         testing::attachment("a2", dir.write("notes.txt", "abc").string(), "notes.txt", "text/plain", 3)};
+    hello.reactions = {Reaction{ReactionKind::like, "\U0001F44D", false, anna, Date{utc(2024, 1, 15, 18)}},
+                       Reaction{ReactionKind::love, "\u2764\uFE0F", true, std::nullopt, Date{utc(2024, 1, 15, 18)}},
+                       Reaction{ReactionKind::emoji, "\U0001F642", false, std::nullopt, Date{utc(2024, 1, 15, 18)}}};
+
+    // Summer time in New York: the offset follows the date.
+    Message reply = message(2, utc(2024, 7, 4, 16, 30, 5.7), "line1\nline2", anna);
+    reply.editedAt = Date{utc(2024, 7, 4, 16, 31)};
+    reply.editHistory = {{"first", std::nullopt}, {"second", std::nullopt}};
+    reply.replyToGUID = "G1";
+    reply.effect = "Confetti";
+    thread.replies["G1"] = {"Sam", "Hello, \"all\"", hello.date};
+
+    Message event = message(3, utc(2024, 7, 4, 17), "", ben);
+    event.event = "Ben named the conversation \u201cTrip\u201d";
+
+    Message poll = message(4, utc(2024, 7, 4, 18), "");
+    poll.isFromMe = false;  // from a handle the history does not know
+    poll.service = "SMS";
+    poll.appKind = "Poll";
+    poll.unsentAt = Date{utc(2024, 7, 5)};
+
+    Message vote = message(5, utc(2024, 7, 4, 18, 0, 1), "Vote");
+    vote.appKind = "Poll";
+    vote.replyToGUID = "not-found";
+
+    thread.messages = {hello, reply, event, poll, vote};
+    AttachmentMedia media;
+    const std::string csv = CSVExporter::exportThread(thread, options("America/New_York", "en_US", "Sam"), media);
+    EXPECT_EQ(csv,
+              std::string("\xEF\xBB\xBF") + header +
+                  "2024-01-15T12:00:00-05:00,America/New_York,Sam,,Anna Berg; Ben; +4915112345678,iMessage,"
+                  "\"Hello, \"\"all\"\"\",photo.jpg; notes.txt,"
+                  "not on this Mac; ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad,"
+                  "\U0001F44D Anna Berg; \u2764\uFE0F Sam; \U0001F642 ,,,,,,G1\r\n"
+                  "2024-07-04T12:30:05-04:00,America/New_York,Anna Berg,+15551234567,Sam; Ben; +4915112345678,"
+                  "iMessage,\"line1\nline2\",,,,2024-07-04T12:31:00-04:00,first | second,,"
+                  "\"Sam: Hello, \"\"all\"\"\",Confetti,G2\r\n"
+                  "2024-07-04T13:00:00-04:00,America/New_York,Ben,ben@example.com,,iMessage,"
+                  "Ben named the conversation \u201cTrip\u201d,,,,,,,,,G3\r\n"
+                  "2024-07-04T14:00:00-04:00,America/New_York,,,Sam; Anna Berg; Ben; +4915112345678,SMS,[Poll],"
+                  ",,,,,2024-07-04T20:00:00-04:00,,,G4\r\n"
+                  "2024-07-04T14:00:01-04:00,America/New_York,Sam,,Anna Berg; Ben; +4915112345678,iMessage,"
+                  "Vote [Poll],,,,,,,,,G5\r\n");
+}
+
+TEST(CSVExporter, CellsAreQuotedOnlyForCommaQuoteAndLineBreaks) {
+    MessageThread thread = group();
+    for (const char* text : {"a,b", "say \"x\"", "cr\rhere", "plain; text | with 'quotes'"})
+        thread.messages.push_back(message(static_cast<int64_t>(thread.messages.size()), 0, text));
+    AttachmentMedia media;
+    const std::string csv = CSVExporter::exportThread(thread, options("UTC"), media);
+    EXPECT_NE(csv.find(",\"a,b\","), std::string::npos);
+    EXPECT_NE(csv.find(",\"say \"\"x\"\"\","), std::string::npos);
+    EXPECT_NE(csv.find(",\"cr\rhere\","), std::string::npos);
+    EXPECT_NE(csv.find(",plain; text | with 'quotes',"), std::string::npos);
+}
+
+TEST(CSVExporter, ZeroOffsetIsZAndAnUnknownZoneIsTheMachines) {
+    MessageThread thread = group();
+    thread.messages = {message(1, utc(2024, 3, 5, 19, 7, 9), "x")};
+    AttachmentMedia media;
+    const std::string inUTC = CSVExporter::exportThread(thread, options("UTC"), media);
+    EXPECT_NE(inUTC.find("\r\n2024-03-05T19:07:09Z,UTC,"), std::string::npos) << inUTC;
+    // London is at offset zero in winter but is still named as itself.
+    const std::string inLondon = CSVExporter::exportThread(thread, options("Europe/London"), media);
+    EXPECT_NE(inLondon.find("\r\n2024-03-05T19:07:09Z,Europe/London,"), std::string::npos);
+    EXPECT_NE(CSVExporter::exportThread(thread, options("Asia/Kathmandu"), media).find("2024-03-06T00:52:09+05:45"),
+              std::string::npos);
+
+    const testing::ScopedEnv tz("TZ", "Asia/Tokyo");
+    const std::string unknown = CSVExporter::exportThread(thread, options("Atlantis/Capital"), media);
+    EXPECT_NE(unknown.find("\r\n2024-03-06T04:07:09+09:00,Asia/Tokyo,"), std::string::npos) << unknown;
+}
+
+TEST(CSVExporter, DatesBefore1970AndFractionsAreCutToTheSecond) {
+    MessageThread thread = group();
+    thread.messages = {message(1, -0.5, "x")};
+    AttachmentMedia media;
+    EXPECT_NE(CSVExporter::exportThread(thread, options("UTC"), media).find("\r\n1969-12-31T23:59:59Z,"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -1,0 +1,131 @@
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "export/dates.h"
+#include "export/formats.h"
+#include "export_fixtures.h"
+
+namespace quillmark {
+namespace {
+
+using testing::options;
+using testing::ScopedEnv;
+using testing::utc;
+
+// ICU 72 puts U+202F NARROW NO-BREAK SPACE before AM/PM and U+2009 THIN SPACE around the dash of a range.
+const Date tuesday{utc(2024, 3, 5, 19, 7, 9.9)};  // 14:07:09 in New York, 20:07:09 in Berlin
+
+TEST(Dates, EachTemplateInTheExportsZoneAndLocale) {
+    const Dates us(options("America/New_York", "en_US"));
+    EXPECT_EQ(us.time(tuesday), "2:07:09\u202fPM");  // seconds are cut, not rounded
+    EXPECT_EQ(us.shortTime(tuesday), "2:07\u202fPM");
+    EXPECT_EQ(us.day(tuesday), "Tuesday, March 5, 2024");
+    EXPECT_EQ(us.dayShort(tuesday), "Tue, Mar 5");
+    EXPECT_EQ(us.month(tuesday), "March 2024");
+    EXPECT_EQ(us.full(tuesday), "Mar 5, 2024, 2:07:09\u202fPM");
+    EXPECT_EQ(us.date(tuesday), "March 5, 2024");
+    EXPECT_EQ(us.tz(), "America/New_York");
+
+    const Dates de(options("Europe/Berlin", "de_DE"));
+    EXPECT_EQ(de.time(tuesday), "20:07:09");
+    EXPECT_EQ(de.day(tuesday), "Dienstag, 5. M\u00e4rz 2024");
+    EXPECT_EQ(de.full(tuesday), "5. M\u00e4rz 2024, 20:07:09");
+
+    // The day is the zone's day: 23:30 in New York on New Year's Eve is already January in UTC.
+    const Date lateEvening{utc(2025, 1, 1, 4, 30)};
+    EXPECT_EQ(us.month(lateEvening), "December 2024");
+    EXPECT_EQ(Dates(options("UTC", "en_US")).month(lateEvening), "January 2025");
+}
+
+TEST(Dates, UnknownZoneWritesInTheMachinesZone) {
+    const ScopedEnv tz("TZ", "Asia/Kolkata");
+    const Dates dates(options("Nowhere/Special", "en_GB"));
+    EXPECT_EQ(dates.tz(), "Asia/Kolkata");
+    EXPECT_EQ(dates.time(tuesday), "00:37:09");  // UTC+5:30, the next day
+    EXPECT_EQ(dates.zone(tuesday), "Asia/Kolkata (GMT+5:30)");
+}
+
+TEST(Dates, RangeIsALongDateIntervalWithoutTimes) {
+    const Dates us(options("America/New_York", "en_US"));
+    const Date twoDaysLater{tuesday.seconds + 2 * 86400};
+    EXPECT_EQ(us.range(tuesday, twoDaysLater), "March 5\u2009\u2013\u20097, 2024");
+    EXPECT_EQ(us.range(tuesday, tuesday), "March 5, 2024");
+    EXPECT_EQ(us.range(tuesday, Date{utc(2025, 4, 9, 15)}), "March 5, 2024\u2009\u2013\u2009April 9, 2025");
+    EXPECT_EQ(us.range(std::nullopt, tuesday), "");
+    EXPECT_EQ(us.range(tuesday, std::nullopt), "");
+
+    // The ends are days in the export's zone: in Tokyo the same two instants fall on the 6th and the 8th.
+    EXPECT_EQ(Dates(options("Asia/Tokyo", "en_US")).range(tuesday, twoDaysLater), "March 6\u2009\u2013\u20098, 2024");
+    EXPECT_EQ(Dates(options("Europe/Berlin", "de_DE")).range(tuesday, twoDaysLater), "5.\u20137. M\u00e4rz 2024");
+}
+
+TEST(Dates, ZoneNamesTheOffsetAtThatInstant) {
+    const Date winter{utc(2024, 1, 15, 12)}, summer{utc(2024, 7, 15, 12)};
+    auto zone = [](const char* id, Date at) { return Dates(options(id)).zone(at); };
+    EXPECT_EQ(zone("Europe/Berlin", winter), "Europe/Berlin (GMT+1)");
+    EXPECT_EQ(zone("Europe/Berlin", summer), "Europe/Berlin (GMT+2)");
+    EXPECT_EQ(zone("America/New_York", winter), "America/New_York (GMT\u22125)");  // U+2212, not a hyphen
+    EXPECT_EQ(zone("America/St_Johns", winter), "America/St_Johns (GMT\u22123:30)");
+    EXPECT_EQ(zone("America/St_Johns", summer), "America/St_Johns (GMT\u22122:30)");
+    EXPECT_EQ(zone("Asia/Kathmandu", winter), "Asia/Kathmandu (GMT+5:45)");
+    EXPECT_EQ(zone("UTC", winter), "UTC (GMT+0)");
+    EXPECT_EQ(zone("Europe/London", winter), "Europe/London (GMT+0)");
+}
+
+TEST(Formats, BytesInTheFileBrowsersDecimalStyle) {
+    const std::pair<int64_t, const char*> english[] = {
+        {0, "Zero KB"},
+        {1, "1 byte"},
+        {999, "999 bytes"},
+        {1000, "1 KB"},
+        {1234, "1 KB"},
+        {1500, "2 KB"},  // halves go to the even digit
+        {2500, "2 KB"},
+        {999'499, "999 KB"},
+        {999'500, "1 MB"},  // never "1,000 KB"
+        {1'500'000, "1.5 MB"},
+        {2'000'000, "2 MB"},
+        {1'234'567'890, "1.23 GB"},
+        {999'995'000'000, "1 TB"},
+        {-1500, "-2 KB"},
+        {std::numeric_limits<int64_t>::max(), "9,223.37 PB"},
+    };
+    for (const auto& [count, text] : english) EXPECT_EQ(Formats::bytes(count, "en_US"), text) << count;
+
+    EXPECT_EQ(Formats::bytes(1'500'000, "de_DE"), "1,5 MB");
+    EXPECT_EQ(Formats::bytes(0, "de_DE"), "Null KB");
+    EXPECT_EQ(Formats::bytes(1'500'000, "fr_FR"), "1,5\u202fMo");
+}
+
+TEST(Formats, GroupedInsertsASpaceBetweenGroups) {
+    const std::string hex = "e68edab68e88e0e2eb233c1af265aabb7bcbf94c9d92802437a9a1d09640dd5e";
+    const std::string grouped = Formats::grouped(hex, 4);
+    EXPECT_EQ(grouped.size(), 64u + 15u);
+    EXPECT_EQ(grouped.substr(0, 10), "e68e dab6 ");
+    EXPECT_EQ(grouped.back(), 'e');
+    EXPECT_EQ(Formats::grouped("abcdef", 2), "ab cd ef");
+    EXPECT_EQ(Formats::grouped("abcde", 2), "ab cd e");
+    EXPECT_EQ(Formats::grouped("", 4), "");
+    EXPECT_EQ(Formats::grouped("\u00e4\u00f6\u00fc\u00df", 2), "\u00e4\u00f6 \u00fc\u00df");  // characters, not bytes
+    EXPECT_EQ(Formats::grouped("abc", 0), "abc");
+}
+
+TEST(Formats, DurationRoundsToTheSecondFirst) {
+    const std::pair<double, const char*> cases[] = {
+        {0, "0:00"},       {0.5, "0:01"},    {7, "0:07"},         {59.4, "0:59"},      {187, "3:07"},
+        {3599, "59:59"},   {3599.5, "1:00:00"}, {3600, "1:00:00"}, {7384, "2:03:04"}, {36000, "10:00:00"},
+        {std::nan(""), "0:00"}, {-5, "0:00"}, {std::numeric_limits<double>::infinity(), "0:00"},
+    };
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(Formats::duration(seconds), text) << seconds;
+}
+
+TEST(Formats, IntegerUsesTheLocalesGrouping) {
+    EXPECT_EQ(Formats::integer(1'234'567, "en_US"), "1,234,567");
+    EXPECT_EQ(Formats::integer(1'234'567, "de_DE"), "1.234.567");
+    EXPECT_EQ(Formats::integer(0, "en_US"), "0");
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -1,0 +1,368 @@
+#include "export/html_exporter.h"
+
+#include <cstdlib>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "export/fingerprint.h"
+#include "export_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace quillmark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::message;
+using testing::options;
+using testing::readFile;
+using testing::utc;
+
+const Participant anna{"+15551234567", "Anna Berg"};
+const Participant ben{"ben@example.com", "Ben"};
+
+MessageThread thread(std::vector<Message> messages, bool isGroup = false) {
+    MessageThread t;
+    t.conversation.chatGUIDs = {"iMessage;-;+15551234567"};
+    t.conversation.participants = isGroup ? std::vector<Participant>{anna, ben} : std::vector<Participant>{anna};
+    t.conversation.isGroup = isGroup;
+    t.messages = std::move(messages);
+    return t;
+}
+
+// Exports into a fresh folder and returns the page.
+struct Exported {
+    testing::TempDir dir;
+    fs::path folder = dir / "out";
+    HTMLExporter::Result result;
+    std::string page;
+};
+
+std::unique_ptr<Exported> exportPage(const MessageThread& t, const ExportOptions& o = options()) {
+    auto e = std::make_unique<Exported>();
+    AttachmentMedia media;
+    auto result = HTMLExporter::exportThread(t, o, e->folder, media);
+    EXPECT_TRUE(result) << result.error();
+    if (result) e->result = *result;
+    e->page = readFile(e->folder / "index.html");
+    return e;
+}
+
+size_t count(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++n;
+    return n;
+}
+
+std::set<std::string> filesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST(HTMLExporter, StyleSheetIsVerbatim) {
+    EXPECT_EQ(HTMLExporter::styleSheet.size(), 2081u);
+    EXPECT_EQ(HTMLExporter::styleSheet.substr(0, 20), ":root{--bg:#fff;--fg");
+    EXPECT_EQ(count(std::string(HTMLExporter::styleSheet), "\n"), 21u);
+    EXPECT_NE(HTMLExporter::styleSheet.back(), '\n');
+}
+
+TEST(HTMLExporter, EmptyThreadIsTheHeadAndAnEmptyMain) {
+    const MessageThread t = thread({});
+    const auto e = exportPage(t, options("Asia/Tokyo"));
+    AttachmentMedia media;
+    const std::string fingerprint = Fingerprint::compute(t, media).hex;
+    EXPECT_EQ(e->page, "<!doctype html><html lang=\"en\"><meta charset=\"utf-8\"><meta name=\"viewport\" "
+                       "content=\"width=device-width,initial-scale=1\"><meta name=\"generator\" content=\"Quillmark "
+                       "1.2.3\"><title>Anna Berg \u2014 Messages</title><style>" +
+                           std::string(HTMLExporter::styleSheet) +
+                           "</style><main><header><h1>Anna Berg</h1><p></p><p>0 messages \u00B7 times in Asia/Tokyo "
+                           "(GMT+9)</p><p class=\"fp\">SHA-256 " +
+                           fingerprint + "</p></header></main></html>\n");
+    EXPECT_EQ(e->result.index, e->folder / "index.html");
+    EXPECT_EQ(e->result.files, 0);
+    EXPECT_TRUE(fs::is_directory(e->folder / "files"));
+    EXPECT_EQ(filesIn(e->folder), (std::set<std::string>{"files", "index.html"}));  // no temporary left behind
+}
+
+TEST(HTMLExporter, EveryKindOfMessage) {
+    const double t0 = utc(2024, 3, 5, 19, 7, 9);  // 2:07:09 PM in New York
+    Message mine = message(1, t0, "See https://a.com/b and https://a.com\nbye");
+    mine.links = {"https://a.com", "https://a.com/b"};
+    mine.reactions = {Reaction{ReactionKind::like, "\U0001F44D", false, anna, Date{t0 + 5}},
+                      Reaction{ReactionKind::love, "\u2764\uFE0F", true, std::nullopt, Date{t0 + 6}}};
+    Message edited = message(2, t0 + 60, "fixed", anna);
+    edited.editedAt = Date{t0 + 70};
+    edited.effect = "Confetti";
+    edited.replyToGUID = "G1";
+    Message unsent = message(3, t0 + 120, "gone", anna);
+    unsent.unsentAt = Date{t0 + 130};
+    unsent.reactions = {Reaction{ReactionKind::laugh, "\U0001F602", false, std::nullopt, Date{t0 + 140}}};
+    Message event = message(4, t0 + 180, "", ben);
+    event.event = "Ben left the conversation.";
+    Message app = message(5, t0 + 240, "", ben);
+    app.appKind = "Apple Pay";
+
+    MessageThread t = thread({mine, edited, unsent, event, app}, true);
+    t.conversation.groupName = "Trip";
+    t.replies["G1"] = {"Sam", std::string(120, 'x'), Date{t0}};
+    const auto e = exportPage(t);
+    const std::string& p = e->page;
+
+    EXPECT_NE(p.find("<header><h1>Trip</h1><p>March 5, 2024</p><p>5 messages \u00B7 times in America/New_York "
+                     "(GMT\u22125)</p><p class=\"fp\">SHA-256 "),
+              std::string::npos);
+    EXPECT_NE(p.find("</header><h2>March 2024</h2><p class=\"t\"><b>Tue, Mar 5</b> 2:07\u202fPM</p>"
+                     "<div class=\"m me\" id=\"m1\" title=\"Mar 5, 2024, 2:07:09\u202fPM\"><div class=\"b\">See "
+                     "<a href=\"https://a.com/b\">https://a.com/b</a> and <a href=\"https://a.com\">https://a.com</a>"
+                     "<br>bye</div><div class=\"rx\">\U0001F44D Anna Berg \u00B7 \u2764\uFE0F Sam</div>"
+                     "<div class=\"note\"><time>2:07:09\u202fPM</time></div></div>"),
+              std::string::npos)
+        << p.substr(2200);
+    EXPECT_NE(p.find("<div class=\"m\" id=\"m2\" title=\"Mar 5, 2024, 2:08:09\u202fPM\"><div class=\"who\">Anna "
+                     "Berg</div><div class=\"rp\">Sam: " +
+                     std::string(89, 'x') +
+                     "\u2026</div><div class=\"b\">fixed</div><div class=\"note\">Edited \u00B7 Sent with Confetti "
+                     "\u00B7 <time>2:08:09\u202fPM</time></div></div>"),
+              std::string::npos);
+    // Unsent: the dashed bubble, and still its reactions and note; the label is not repeated for Anna.
+    EXPECT_NE(p.find("<div class=\"m\" id=\"m3\" title=\"Mar 5, 2024, 2:09:09\u202fPM\"><div class=\"b unsent\">"
+                     "Unsent message</div><div class=\"rx\">\U0001F602 </div><div class=\"note\"><time>2:09:09\u202fPM"
+                     "</time></div></div>"),
+              std::string::npos);
+    EXPECT_EQ(p.find("gone"), std::string::npos);
+    EXPECT_NE(p.find("<p class=\"ev\">Ben left the conversation.</p><div class=\"m\" id=\"m5\" title=\"Mar 5, 2024, "
+                     "2:11:09\u202fPM\"><div class=\"who\">Ben</div><div class=\"b\"><i>Apple Pay</i></div>"
+                     "<div class=\"note\"><time>2:11:09\u202fPM</time></div></div></main></html>\n"),
+              std::string::npos);
+}
+
+TEST(HTMLExporter, TimeStampsAfterAnHourAndAtEveryNewMonth) {
+    const double t0 = utc(2024, 3, 31, 12);  // 8 AM in New York
+    const auto e = exportPage(thread({message(1, t0, "a"), message(2, t0 + 59 * 60, "b"),
+                                      message(3, t0 + 59 * 60 + 61 * 60, "c"),
+                                      // 11:55 PM, then 0:05 AM on April 1st: ten minutes, but a new month.
+                                      message(4, utc(2024, 4, 1, 3, 55), "d"), message(5, utc(2024, 4, 1, 4, 5), "e")}));
+    EXPECT_EQ(count(e->page, "<p class=\"t\">"), 4u);
+    EXPECT_EQ(count(e->page, "<h2>"), 2u);
+    EXPECT_NE(e->page.find("<h2>April 2024</h2><p class=\"t\"><b>Mon, Apr 1</b> 12:05\u202fAM</p>"),
+              std::string::npos);
+}
+
+TEST(HTMLExporter, SenderLabelsOnlyInGroupsAndOnlyWhenTheSenderChanges) {
+    const double t0 = utc(2024, 3, 5, 12);
+    Message event = message(4, t0 + 30, "", ben);
+    event.event = "Ben named the conversation.";
+    Message unknown = message(7, t0 + 60, "who?");
+    unknown.isFromMe = false;
+    const std::vector<Message> messages = {message(1, t0, "1", anna), message(2, t0 + 10, "2", anna),
+                                           message(3, t0 + 20, "3", anna), event,
+                                           message(5, t0 + 40, "5", anna), message(6, t0 + 7200, "6", anna),
+                                           message(8, t0 + 7210, "8", ben), unknown};
+    const auto inGroup = exportPage(thread(messages, true));
+    // Once for the run, again after the event, again after the time stamp; Ben; and the unknown sender.
+    EXPECT_EQ(count(inGroup->page, "<div class=\"who\">Anna Berg</div>"), 3u);
+    EXPECT_EQ(count(inGroup->page, "<div class=\"who\">Ben</div>"), 1u);
+    EXPECT_EQ(count(inGroup->page, "<div class=\"who\">Unknown</div>"), 1u);
+
+    const auto oneToOne = exportPage(thread(messages, false));
+    EXPECT_EQ(count(oneToOne->page, "class=\"who\""), 0u);
+}
+
+TEST(HTMLExporter, AttachmentsOfEveryKindAreCopiedAndLinked) {
+    testing::TempDir source;
+    const double t0 = utc(2024, 3, 5, 12);
+    Message m = message(1, t0, "");
+    m.attachments = {
+        testing::attachment("p", source.write("my photo #1.png", "PNG").string(), "my photo #1.png", "image/png", 3),
+        testing::attachment("v", source.write("clip.mov", "MOV").string(), "clip.mov", "video/quicktime", 3),
+        testing::attachment("s", source.write("voice.caf", "CAF").string(), "voice.caf", "audio/x-caf", 3),
+        testing::attachment("f", source.write("Q&A caf\u00e9.pdf", "PDF").string(), "Q&A caf\u00e9.pdf",
+                            "application/pdf", 1'500'000),
+        testing::attachment("m", std::nullopt, "lost.jpg", "image/jpeg", 10),
+    };
+    const auto e = exportPage(thread({m}));
+    EXPECT_NE(e->page.find("<a class=\"ph\" href=\"files/my%20photo%20%231.png\"><img src=\"files/my%20photo%20%231.png\" "
+                           "alt=\"my photo #1.png\" loading=\"lazy\"></a>"
+                           "<video controls preload=\"metadata\" src=\"files/clip.mov\"></video>"
+                           "<audio controls preload=\"none\" src=\"files/voice.caf\"></audio>"
+                           "<a class=\"file\" href=\"files/Q%26A%20caf%C3%A9.pdf\">\U0001F4CE Q&amp;A caf\u00e9.pdf "
+                           "\u00B7 1.5 MB</a>"
+                           "<span class=\"file\">\U0001F4CE lost.jpg \u00B7 not on this Mac</span>"),
+              std::string::npos)
+        << e->page.substr(2300);
+    EXPECT_EQ(e->result.files, 4);
+    EXPECT_EQ(readFile(e->folder / "files" / "my photo #1.png"), "PNG");
+    EXPECT_EQ(readFile(e->folder / "files" / "Q&A caf\u00e9.pdf"), "PDF");
+    EXPECT_EQ(filesIn(e->folder / "files"),
+              (std::set<std::string>{"my photo #1.png", "clip.mov", "voice.caf", "Q&A caf\u00e9.pdf"}));
+}
+
+TEST(HTMLExporter, EqualNamesGetNumbersIgnoringCase) {
+    testing::TempDir source;
+    Message m = message(1, 0, "");
+    m.attachments = {testing::attachment("1", source.write("1/a.png", "one").string(), "a.png", "image/png"),
+                     testing::attachment("2", source.write("2/a.png", "two").string(), "a.png", "image/png"),
+                     testing::attachment("3", source.write("3/A.PNG", "three").string(), "A.PNG", "image/png"),
+                     testing::attachment("4", source.write("4/notes", "four").string(), "notes", std::nullopt),
+                     testing::attachment("5", source.write("5/notes", "five").string(), "notes", std::nullopt)};
+    const auto e = exportPage(thread({m}));
+    const fs::path files = e->folder / "files";
+    EXPECT_EQ(readFile(files / "a.png"), "one");
+    EXPECT_EQ(readFile(files / "a 1.png"), "two");
+    EXPECT_EQ(readFile(files / "A 2.PNG"), "three");
+    EXPECT_EQ(readFile(files / "notes"), "four");
+    EXPECT_EQ(readFile(files / "notes 1"), "five");
+    EXPECT_NE(e->page.find("src=\"files/A%202.PNG\""), std::string::npos);
+    EXPECT_EQ(e->result.files, 5);
+}
+
+// The name of an attachment is chosen by whoever sent it; it must not reach outside "files".
+TEST(HTMLExporter, HostileAttachmentNamesStayInsideTheFilesFolder) {
+    testing::TempDir source;
+    Message m = message(1, 0, "");
+    const std::vector<std::string> names = {"../../.bashrc", "a/b.txt", ".", "..", "", std::string("nul\0l.txt", 9),
+                                            "/etc/passwd"};
+    for (size_t i = 0; i < names.size(); ++i) {
+        const auto path = source.write("src" + std::to_string(i), "content " + std::to_string(i));
+        m.attachments.push_back(testing::attachment(std::to_string(i), path.string(), names[i], "text/plain"));
+    }
+    const auto e = exportPage(thread({m}));
+    EXPECT_EQ(e->result.files, static_cast<int>(names.size()));
+    EXPECT_EQ(filesIn(e->folder), (std::set<std::string>{"files", "index.html"}));
+    EXPECT_EQ(filesIn(e->dir.path()), (std::set<std::string>{"out"}));
+    const fs::path files = e->folder / "files";
+    EXPECT_EQ(filesIn(files), (std::set<std::string>{"..-..-.bashrc", "a-b.txt", "Attachment", "Attachment 1",
+                                                     "Attachment 2", "nul-l.txt", "-etc-passwd"}));
+    EXPECT_EQ(readFile(files / "..-..-.bashrc"), "content 0");
+    EXPECT_EQ(readFile(files / "-etc-passwd"), "content 6");
+    EXPECT_NE(e->page.find("href=\"files/..-..-.bashrc\""), std::string::npos);
+}
+
+TEST(HTMLExporter, HostileTextIsEscapedEverywhere) {
+    testing::TempDir source;
+    const std::string evil = "<script>alert(\"x\")</script> & co";
+    const std::string escaped = "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; co";
+    Message m = message(1, 0, evil + "\n<b>bold</b>", anna);
+    m.effect = "<i>fx</i>";
+    m.appKind = "<u>app</u>";
+    m.replyToGUID = "G0";
+    m.reactions = {Reaction{ReactionKind::emoji, "<img src=x onerror=alert(1)>", false, Participant{"x", "<em>"}, Date{1}}};
+    const std::string name = "\"><img src=x onerror=alert(2)>.txt";
+    m.attachments = {testing::attachment("a", source.write("a", "A").string(), name, "text/plain", 1)};
+    MessageThread t = thread({m}, true);
+    t.conversation.groupName = evil;
+    t.conversation.participants[0].name = "<b>Anna</b>";
+    t.messages[0].sender->name = "<b>Anna</b>";
+    t.replies["G0"] = {"<s>Sam</s>", "<p>quoted</p>", Date{0}};
+    ExportOptions o = options();
+    o.appVersion = "1\"><x>";
+    const auto e = exportPage(t, o);
+    const std::string& p = e->page;
+
+    for (const char* raw : {"<script", "<img src=x", "<b>bold", "<b>Anna", "<i>fx", "<u>", "<em>", "<s>", "<p>quoted", "<x>"})
+        EXPECT_EQ(p.find(raw), std::string::npos) << raw;
+    EXPECT_NE(p.find("<title>" + escaped + " \u2014 Messages</title>"), std::string::npos);
+    EXPECT_NE(p.find("<h1>" + escaped + "</h1>"), std::string::npos);
+    EXPECT_NE(p.find("<div class=\"b\">" + escaped + "<br>&lt;b&gt;bold&lt;/b&gt;</div>"), std::string::npos);
+    EXPECT_NE(p.find("<div class=\"who\">&lt;b&gt;Anna&lt;/b&gt;</div>"), std::string::npos);
+    EXPECT_NE(p.find("<div class=\"rp\">&lt;s&gt;Sam&lt;/s&gt;: &lt;p&gt;quoted&lt;/p&gt;</div>"), std::string::npos);
+    EXPECT_NE(p.find("<div class=\"rx\">&lt;img src=x onerror=alert(1)&gt; &lt;em&gt;</div>"), std::string::npos);
+    EXPECT_NE(p.find("Sent with &lt;i&gt;fx&lt;/i&gt; \u00B7 "), std::string::npos);
+    EXPECT_NE(p.find("<a class=\"file\" href=\"files/%22%3E%3Cimg%20src=x%20onerror=alert(2)%3E.txt\">\U0001F4CE "
+                     "&quot;&gt;&lt;img src=x onerror=alert(2)&gt;.txt \u00B7 1 byte</a>"),
+              std::string::npos);
+    EXPECT_NE(p.find("content=\"Quillmark 1&quot;&gt;&lt;x&gt;\""), std::string::npos);
+}
+
+TEST(HTMLExporter, LinkifyPrefersTheLongestLinkInOnePass) {
+    using HTMLExporter::linkify;
+    // One link beginning another: each occurrence becomes exactly one anchor.
+    EXPECT_EQ(linkify("https://a.com/b https://a.com", {"https://a.com", "https://a.com/b"}),
+              "<a href=\"https://a.com/b\">https://a.com/b</a> <a href=\"https://a.com\">https://a.com</a>");
+    EXPECT_EQ(linkify("x https://a.com/b", {"https://a.com/b", "https://a.com"}),
+              "x <a href=\"https://a.com/b\">https://a.com/b</a>");
+    // Non-overlapping links, repeated occurrences, duplicates in the list.
+    EXPECT_EQ(linkify("http://x.org and http://x.org", {"http://x.org", "http://x.org"}),
+              "<a href=\"http://x.org\">http://x.org</a> and <a href=\"http://x.org\">http://x.org</a>");
+    // Only http and https links; the scheme is compared as written.
+    EXPECT_EQ(linkify("mailto:a@b.c ftp://f HTTPS://A.COM", {"mailto:a@b.c", "ftp://f", "HTTPS://A.COM"}),
+              "mailto:a@b.c ftp://f HTTPS://A.COM");
+    // A link with characters that need escaping is found in the escaped text and escaped in the anchor.
+    EXPECT_EQ(linkify("go https://q.com/?a=1&b=\"2\"\nnow", {"https://q.com/?a=1&b=\"2\""}),
+              "go <a href=\"https://q.com/?a=1&amp;b=&quot;2&quot;\">https://q.com/?a=1&amp;b=&quot;2&quot;</a>"
+              "<br>now");
+    EXPECT_EQ(linkify("no links <here>", {}), "no links &lt;here&gt;");
+    EXPECT_EQ(linkify("https://gone.com", {"https://else.com"}), "https://gone.com");
+}
+
+TEST(HTMLExporter, URLPathsAndSafeNames) {
+    EXPECT_EQ(HTMLExporter::urlPath("files/IMG 1#2.jpg"), "files/IMG%201%232.jpg");
+    EXPECT_EQ(HTMLExporter::urlPath("//files//a%b?.jpg"), "files/a%25b%3F.jpg");
+    EXPECT_EQ(HTMLExporter::urlPath("files/~a-b_c.d!$'()*+,;=:@"), "files/~a-b_c.d!$'()*+,;=:@");
+    EXPECT_EQ(HTMLExporter::urlPath("files/\u65e5.png"), "files/%E6%97%A5.png");
+    EXPECT_EQ(HTMLExporter::safeFileName("IMG_0001.HEIC"), "IMG_0001.HEIC");
+    EXPECT_EQ(HTMLExporter::safeFileName("...."), "....");
+    EXPECT_EQ(HTMLExporter::safeFileName(".."), "Attachment");
+}
+
+// A picture a browser may not show gets a JPEG copy, which the page shows.
+TEST(HTMLExporter, HEICPicturesGetAJPEGCopyThatNeverReplacesAnotherFile) {
+    testing::TempDir source;
+    const std::string png = (source / "red.png").string(), heic = (source / "IMG_1.HEIC").string();
+    const std::string make = "ffmpeg -loglevel error -f lavfi -i color=c=red:s=64x48 -frames:v 1 '" + png +
+                             "' </dev/null && heif-enc -q 60 '" + png + "' -o '" + heic + "' >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "ffmpeg and heif-enc (libheif-examples) make the HEIC";
+    const Attachment picture = testing::attachment("h", heic, "IMG_1.HEIC", "image/heic", 100);
+    AttachmentMedia probe;
+    if (!probe.picture(picture, 2400)) GTEST_SKIP() << "this build cannot decode HEIC pictures yet";
+
+    Message m = message(1, 0, "");
+    m.attachments = {picture, testing::attachment("j", source.write("jpg", "JPEG").string(), "IMG_1.jpg", "image/jpeg"),
+                     testing::attachment("p", png, "red.png", "image/png")};
+    const auto e = exportPage(thread({m}));
+    const fs::path files = e->folder / "files";
+    EXPECT_EQ(filesIn(files), (std::set<std::string>{"IMG_1.HEIC", "IMG_1.jpg", "IMG_1 1.jpg", "red.png"}));
+    EXPECT_EQ(readFile(files / "IMG_1.HEIC"), readFile(heic));
+    EXPECT_EQ(readFile(files / "IMG_1.jpg").substr(0, 3), "\xFF\xD8\xFF");  // the JPEG copy of the HEIC
+    EXPECT_EQ(readFile(files / "IMG_1 1.jpg"), "JPEG");                    // the other attachment, intact
+    EXPECT_NE(e->page.find("<img src=\"files/IMG_1.jpg\" alt=\"IMG_1.HEIC\""), std::string::npos);
+    EXPECT_NE(e->page.find("<img src=\"files/IMG_1%201.jpg\" alt=\"IMG_1.jpg\""), std::string::npos);
+    EXPECT_NE(e->page.find("<img src=\"files/red.png\""), std::string::npos);
+    EXPECT_EQ(e->result.files, 3);  // the JPEG copy is not counted
+}
+
+TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
+    testing::TempDir dir;
+    AttachmentMedia media;
+    const MessageThread t = thread({message(1, 0, "x")});
+
+    // The destination is a file, so "files" cannot be made in it.
+    const fs::path file = dir.write("plain", "x");
+    auto result = HTMLExporter::exportThread(t, options(), file, media);
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.error().find(file.string() + "/files"), std::string::npos) << result.error();
+    EXPECT_NE(result.error().find("Not a directory"), std::string::npos) << result.error();
+
+    // The page cannot take the place of a folder named index.html.
+    fs::create_directories(dir / "out" / "index.html" / "inner");
+    result = HTMLExporter::exportThread(t, options(), dir / "out", media);
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.error().find((dir / "out" / "index.html").string()), std::string::npos) << result.error();
+    EXPECT_EQ(filesIn(dir / "out"), (std::set<std::string>{"files", "index.html"}));
+}
+
+TEST(HTMLExporter, AnAttachmentThatCannotBeCopiedIsNamedNotLinked) {
+    testing::TempDir source;
+    fs::create_directories(source / "folder.pdf");  // there, but not a file that can be read
+    Message m = message(1, 0, "");
+    m.attachments = {testing::attachment("d", (source / "folder.pdf").string(), "folder.pdf", "application/pdf", 5)};
+    const auto e = exportPage(thread({m}));
+    EXPECT_NE(e->page.find("<span class=\"file\">\U0001F4CE folder.pdf \u00B7 could not be copied</span>"),
+              std::string::npos);
+    EXPECT_EQ(e->result.files, 0);
+    EXPECT_TRUE(filesIn(e->folder / "files").empty());
+}
+
+}  // namespace
+}  // namespace quillmark
