@@ -1,0 +1,71 @@
+#include "export/layout/paginator.h"
+
+#include <algorithm>
+#include <deque>
+
+#include "export/layout/text_block.h"
+
+namespace quillmark {
+
+std::vector<Paginator::Page> Paginator::paginate(const BlockList& blocks) const {
+    const double top = content.y;
+    const double bottom = content.bottom();
+    const double width = content.width;
+
+    std::vector<Page> pages(1);
+    double y = top;
+    auto newPage = [&] {
+        pages.emplace_back();
+        y = top;
+    };
+    auto place = [&](BlockRef block, double height) {
+        pages.back().push_back({std::move(block), y});
+        y += height;
+    };
+
+    std::deque<BlockRef> queue(blocks.begin(), blocks.end());
+    while (!queue.empty()) {
+        BlockRef block = std::move(queue.front());
+        queue.pop_front();
+
+        if (block->pageBreakBefore() && !pages.back().empty()) newPage();
+
+        double h = block->height(width);
+        if (h == 0) continue;
+        bool isGap = dynamic_cast<const Gap*>(block.get()) != nullptr;
+        if (isGap && pages.back().empty()) continue;
+
+        double need = h;
+        if (block->keepWithNext() && !queue.empty()) need = h + std::min(queue.front()->height(width), lookAhead);
+        if (y + need <= bottom) {
+            place(std::move(block), h);
+            continue;
+        }
+
+        if (isGap) {
+            newPage();
+            continue;
+        }
+        double room = bottom - y;
+        if (!block->keepWithNext() && room >= minimumSplitRoom) {
+            if (auto parts = block->split(width, room)) {
+                place(std::move(parts->head), 0);
+                newPage();
+                queue.push_front(std::move(parts->tail));
+                continue;
+            }
+        }
+        if (pages.back().empty()) {
+            place(std::move(block), h);
+            newPage();
+            continue;
+        }
+        newPage();
+        queue.push_front(std::move(block));
+    }
+
+    if (pages.size() > 1 && pages.back().empty()) pages.pop_back();
+    return pages;
+}
+
+}  // namespace quillmark
