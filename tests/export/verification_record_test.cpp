@@ -1,0 +1,215 @@
+#include "export/verification_record.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace quillmark {
+namespace {
+
+using nlohmann::json;
+
+VerificationRecord sample() {
+    VerificationRecord r;
+    r.chats = {"iMessage;-;+15551234567", "SMS;-;+15551234567"};
+    r.options = ExportOptions::make(ExportLayout::record, Paper::a4, "Europe/Berlin", "de_DE", "Anna Berg",
+                                    Date{1712345678.123}, "1.2");
+    r.names = {{"+15551234567", "Ben Ode"}, {"cleo@example.com", "Cleo"}};
+    r.fingerprint = std::string(64, 'a');
+    r.messages = 1234;
+    r.pages = 56;
+    return r;
+}
+
+// The URL-safe Base64 of the bytes, without padding: what a record's payload looks like.
+std::string urlBase64(const std::string& bytes) {
+    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    std::string out;
+    int bits = 0;
+    uint32_t acc = 0;
+    for (unsigned char c : bytes) {
+        acc = (acc << 8) | c;
+        bits += 8;
+        while (bits >= 6) {
+            bits -= 6;
+            out += alphabet[(acc >> bits) & 63];
+        }
+    }
+    if (bits > 0) out += alphabet[(acc << (6 - bits)) & 63];
+    return out;
+}
+
+std::string wordOf(const json& object) { return std::string(VerificationRecord::prefix) + urlBase64(object.dump()); }
+
+// The JSON a record encodes to, read back without the decoder under test.
+json jsonOf(const VerificationRecord& r) {
+    std::string payload = r.encoded().substr(VerificationRecord::prefix.size());
+    for (char& c : payload) c = c == '-' ? '+' : c == '_' ? '/' : c;
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    uint32_t acc = 0;
+    int bits = 0;
+    for (char c : payload) {
+        acc = (acc << 6) | uint32_t(alphabet.find(c));
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes += char((acc >> bits) & 0xFF);
+        }
+    }
+    return json::parse(bytes);
+}
+
+TEST(VerificationRecordEncoding, IsThePrefixAndUrlSafeBase64WithoutPadding) {
+    for (int64_t messages : {1, 12, 123, 1234}) {  // payload lengths of every remainder
+        VerificationRecord r = sample();
+        r.messages = messages;
+        std::string word = r.encoded();
+        ASSERT_EQ(word.rfind("quillmark-verify:", 0), 0u);
+        std::string payload = word.substr(17);
+        EXPECT_EQ(payload.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
+                  std::string::npos);
+        EXPECT_EQ(VerificationRecord::decode(word), r);
+    }
+}
+
+TEST(VerificationRecordEncoding, JsonHasSortedKeysMillisecondsAndNoAbsentDates) {
+    VerificationRecord r = sample();
+    json j = jsonOf(r);
+    std::vector<std::string> keys;
+    for (auto& [key, value] : j.items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"chats", "fingerprint", "messages", "names", "options", "pages",
+                                              "version"}));
+    EXPECT_EQ(j["options"]["exportedAt"], 1712345678123);
+    EXPECT_EQ(j["options"]["layout"], "record");
+    EXPECT_EQ(j["version"], 1);
+    EXPECT_EQ(j["names"]["cleo@example.com"], "Cleo");
+    std::vector<std::string> optionKeys;
+    for (auto& [key, value] : j["options"].items()) optionKeys.push_back(key);
+    EXPECT_TRUE(std::is_sorted(optionKeys.begin(), optionKeys.end()));
+}
+
+TEST(VerificationRecordEncoding, DatesRoundTripToTheMillisecond) {
+    VerificationRecord r = sample();
+    r.start = Date::fromMilliseconds(1709251200123);
+    r.end = Date::fromMilliseconds(1711929599999);
+    json j = jsonOf(r);
+    EXPECT_EQ(j["start"], 1709251200123);
+    EXPECT_EQ(j["end"], 1711929599999);
+    auto back = VerificationRecord::decode(r.encoded());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->start, r.start);
+    EXPECT_EQ(back->end, r.end);
+    EXPECT_EQ(*back, r);
+
+    r.end.reset();
+    EXPECT_FALSE(jsonOf(r).contains("end"));
+    EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
+}
+
+TEST(VerificationRecordEncoding, NonAsciiAndSlashesSurvive) {
+    VerificationRecord r = sample();
+    r.names = {{"+4915112345678", "Jürgen Øster 😀"}, {"a/b@example.com", "\"quoted\" \\ name"}};
+    r.options.meName = "Zoë";
+    EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
+}
+
+TEST(VerificationRecordDecoding, FindsTheRecordAmongOtherKeywords) {
+    VerificationRecord r = sample();
+    EXPECT_EQ(VerificationRecord::decode("draft, " + r.encoded() + ", final"), r);
+    EXPECT_EQ(VerificationRecord::decode("draft " + r.encoded() + "\tnext"), r);
+    EXPECT_EQ(VerificationRecord::decode("draft " + r.encoded() + "\u00a0next"), r);
+    EXPECT_FALSE(VerificationRecord::decode("draft, final"));
+    EXPECT_FALSE(VerificationRecord::decode(""));
+}
+
+TEST(VerificationRecordDecoding, PaddingAndTheImpossibleLength) {
+    VerificationRecord r = sample();
+    std::string word = r.encoded();
+    // A payload of 4n + 1 characters is no Base64 at all.
+    std::string payload = word.substr(17);
+    while (payload.size() % 4 != 1) payload.pop_back();
+    EXPECT_FALSE(VerificationRecord::decode("quillmark-verify:" + payload));
+    // Padding written out is accepted too.
+    std::string padded = word;
+    while ((padded.size() - 17) % 4 != 0) padded += '=';
+    EXPECT_EQ(VerificationRecord::decode(padded), r);
+}
+
+TEST(VerificationRecordDecoding, CharactersOutsideTheAlphabetFail) {
+    std::string word = sample().encoded();
+    for (char bad : {'.', '*', '!', '='}) {
+        std::string damaged = word;
+        damaged[30] = bad;
+        EXPECT_FALSE(VerificationRecord::decode(damaged)) << bad;
+    }
+    EXPECT_FALSE(VerificationRecord::decode(word.substr(0, 30) + "\xC3\xA9" + word.substr(30)));
+}
+
+TEST(VerificationRecordDecoding, EveryKeyButStartAndEndIsRequired) {
+    json full = jsonOf(sample());
+    ASSERT_TRUE(VerificationRecord::decode(wordOf(full)));
+    for (const char* key : {"version", "chats", "options", "names", "fingerprint", "messages", "pages"}) {
+        json j = full;
+        j.erase(key);
+        EXPECT_FALSE(VerificationRecord::decode(wordOf(j))) << key;
+    }
+    for (const char* key : {"layout", "paper", "timeZoneID", "localeID", "meName", "exportedAt", "appVersion"}) {
+        json j = full;
+        j["options"].erase(key);
+        EXPECT_FALSE(VerificationRecord::decode(wordOf(j))) << key;
+    }
+}
+
+TEST(VerificationRecordDecoding, WrongKindsFailAndUnknownKeysAreIgnored) {
+    json full = jsonOf(sample());
+    auto with = [&](const char* key, json value) {
+        json j = full;
+        j[key] = std::move(value);
+        return VerificationRecord::decode(wordOf(j));
+    };
+    EXPECT_FALSE(with("version", "1"));
+    EXPECT_FALSE(with("chats", "iMessage;-;+1"));
+    EXPECT_FALSE(with("chats", json::array({1, 2})));
+    EXPECT_FALSE(with("names", json::array()));
+    EXPECT_FALSE(with("names", json{{"+1555", 7}}));
+    EXPECT_FALSE(with("fingerprint", 12));
+    EXPECT_FALSE(with("messages", 2.5));
+    EXPECT_FALSE(with("pages", "56"));
+    EXPECT_FALSE(with("start", "2024-03-01"));
+    EXPECT_FALSE(with("options", json::array()));
+    json badLayout = full;
+    badLayout["options"]["layout"] = "poster";
+    EXPECT_FALSE(VerificationRecord::decode(wordOf(badLayout)));
+
+    auto extra = with("comment", "made by hand");
+    ASSERT_TRUE(extra);
+    EXPECT_EQ(*extra, sample());
+    EXPECT_FALSE(VerificationRecord::decode(wordOf(json::array({1, 2, 3}))));
+    EXPECT_FALSE(VerificationRecord::decode(std::string(VerificationRecord::prefix) + urlBase64("{not json")));
+}
+
+TEST(VerificationRecordReading, WholeKeywordFirstThenTheKeywordsJoined) {
+    VerificationRecord r = sample();
+    std::string word = r.encoded();
+    EXPECT_EQ(VerificationRecord::record(std::vector<std::string>{"draft", word, "final"}), r);
+    // A record that a program split into pieces is found only when the pieces join without separator.
+    std::vector<std::string> pieces{word.substr(0, 40), word.substr(40, 50), word.substr(90)};
+    EXPECT_EQ(VerificationRecord::record(pieces), r);
+    std::vector<std::string> spaced{word.substr(0, 40) + " ", word.substr(40)};
+    EXPECT_FALSE(VerificationRecord::record(spaced));
+    EXPECT_FALSE(VerificationRecord::record(std::vector<std::string>{}));
+}
+
+TEST(VerificationRecordReading, NotAPdfHasNoRecord) {
+    testing::TempDir dir;
+    auto path = dir.write("fake.pdf", "%PDF-1.4 not really " + sample().encoded());
+    EXPECT_FALSE(VerificationRecord::record(path.string()));
+    EXPECT_FALSE(VerificationRecord::record((dir / "missing.pdf").string()));
+}
+
+}  // namespace
+}  // namespace quillmark
