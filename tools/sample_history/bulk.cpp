@@ -74,9 +74,13 @@ std::vector<int64_t> shareMessages(const BulkShape& shape) {
     const int64_t n = shape.conversations;
     if (n <= 0) return {};
     std::vector<int64_t> counts(static_cast<size_t>(n), 1);
+    if (n == 1) {
+        counts[0] = shape.messages;
+        return counts;
+    }
     counts[0] = std::clamp<int64_t>(shape.largest, 1, shape.messages - (n - 1));
     const int64_t rest = shape.messages - counts[0] - (n - 1);
-    if (n == 1 || rest <= 0) return counts;
+    if (rest <= 0) return counts;
 
     // Harmonic weights: a few busy chats and a long tail of quiet ones, as in a real history.
     std::vector<int64_t> weights(static_cast<size_t>(n), 0);

@@ -28,8 +28,8 @@ struct BulkShape {
     uint64_t seed = 1;
 };
 
-// The message counts of the conversations, the first `largest`, every one at least 1, summing to
-// `messages`.
+// The message counts of the conversations: the first `largest` (all when it is alone), every one at
+// least 1, together `messages`.
 std::vector<int64_t> shareMessages(const BulkShape& shape);
 
 // Writes the handles, chats and messages, adds the known people to `book`, and appends each

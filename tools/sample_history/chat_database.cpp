@@ -60,15 +60,13 @@ INSERT INTO _SqliteDatabaseProperties VALUES ('_ClientVersion', '18026'), ('coun
 // The user's one messaging account, as chats and messages name it.
 constexpr std::string_view accountGUID = "7F2C5C48-3A3B-4E0F-9C55-2B1B0C1D9E01";
 
-// Built after the rows are in: one pass over sorted keys instead of a million scattered updates.
+// Built after the rows are in: one pass over sorted keys instead of a million scattered updates. These
+// are the indexes the reader's queries lean on (messages by date, by GUID through the join, reactions by
+// target, attachments by message), not every index Messages keeps.
 constexpr const char* indexes = R"SQL(
 CREATE INDEX message_idx_date ON message(date);
-CREATE INDEX message_idx_handle ON message(handle_id, date);
 CREATE INDEX message_idx_associated_message ON message(associated_message_guid);
-CREATE INDEX message_idx_thread_originator_guid ON message(thread_originator_guid);
-CREATE INDEX message_idx_cache_has_attachments ON message(cache_has_attachments);
 CREATE INDEX chat_message_join_idx_message_id_only ON chat_message_join(message_id);
-CREATE INDEX chat_message_join_idx_message_date_id_chat_id ON chat_message_join(chat_id, message_date, message_id);
 CREATE INDEX chat_handle_join_idx_handle_id ON chat_handle_join(handle_id);
 CREATE INDEX message_attachment_join_idx_message_id ON message_attachment_join(message_id);
 CREATE INDEX message_attachment_join_idx_attachment_id ON message_attachment_join(attachment_id);

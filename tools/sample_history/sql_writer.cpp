@@ -18,7 +18,7 @@ tl::expected<std::unique_ptr<SqlWriter>, std::string> SqlWriter::create(const st
     std::error_code error;
     if (std::filesystem::exists(path, error)) return tl::unexpected(path.string() + " already exists");
     sqlite3* db = nullptr;
-    const int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         std::string message = "cannot create " + path.string() + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
         sqlite3_close(db);
