@@ -53,11 +53,19 @@ std::string lowercaseHex(const unsigned char* bytes, unsigned int count) {
 }
 
 // Opens for reading without updating the file's access time where the system allows it (only the file's
-// owner may ask for that), so that hashing a history leaves no trace on it.
+// owner may ask for that), so that hashing a history leaves no trace on it. Opening does not wait, so that a
+// path naming a pipe cannot stall an export.
 int openForReading(const std::string& path) {
-    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
-    if (descriptor < 0 && errno == EPERM) descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOATIME);
+    if (descriptor < 0 && errno == EPERM) descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     return descriptor;
+}
+
+// Attachment paths come from the history's database. Only regular files are read: a path naming a device
+// (/dev/zero, /dev/stdin) or a pipe would never end or never answer.
+bool isRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 struct Descriptor {
@@ -123,13 +131,15 @@ std::optional<std::string> AttachmentMedia::sha256(const std::string& path) {
 
     Descriptor file{openForReading(path)};
     if (file.value < 0) return std::nullopt;
+    struct stat opened {};
+    if (::fstat(file.value, &opened) != 0 || !S_ISREG(opened.st_mode)) return std::nullopt;
     auto digest = digestOf(file.value);
     if (!digest) return std::nullopt;
 
     // The key names the file as it was before reading. If another file now stands at the path, or the file
     // changed while it was read, the digest does not belong to that key and is not kept.
     struct stat after {};
-    if (known && ::fstat(file.value, &after) == 0 && sameFileState(before, after)) {
+    if (known && ::fstat(file.value, &after) == 0 && sameFileState(before, opened) && sameFileState(opened, after)) {
         std::lock_guard guard(lock_);
         hashes_.emplace(key, *digest);
     }
@@ -141,6 +151,7 @@ std::optional<double> AttachmentMedia::duration(const std::string& path) {
         std::lock_guard guard(lock_);
         if (auto found = durations_.find(path); found != durations_.end()) return found->second;
     }
+    if (!isRegularFile(path)) return std::nullopt;
     auto seconds = graphics::mediaDuration(path);
     if (!seconds) return std::nullopt;
     std::lock_guard guard(lock_);
@@ -155,7 +166,7 @@ std::optional<int64_t> AttachmentMedia::fileSize(const std::string& path) const 
 }
 
 std::optional<graphics::Picture> AttachmentMedia::picture(const Attachment& attachment, int maxPixels) {
-    if (!attachment.isAvailable || !attachment.path) return std::nullopt;
+    if (!attachment.isAvailable || !attachment.path || !isRegularFile(*attachment.path)) return std::nullopt;
     const std::string& path = *attachment.path;
     switch (attachment.kind().value()) {
     case AttachmentKind::image: return graphics::pictureOfImageFile(path, maxPixels);

@@ -136,6 +136,20 @@ TEST(AttachmentMediaHash, UnreadableFilesGiveNothingAndAreNotCached) {
     EXPECT_FALSE(media.sha256(""));
 }
 
+TEST(AttachmentMediaHash, DevicesAndPipesAreNotReadForever) {
+    // A history can name any path. These would never end (/dev/zero) or never answer (a pipe nobody writes).
+    TempDir dir;
+    const auto pipe = dir / "IMG_1.MOV";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    AttachmentMedia media;
+    EXPECT_FALSE(media.sha256("/dev/zero"));
+    EXPECT_FALSE(media.sha256(pipe));
+    EXPECT_FALSE(media.duration("/dev/zero"));
+    EXPECT_FALSE(media.duration(pipe));
+    EXPECT_FALSE(media.picture(attachmentAt("/dev/zero", "image/jpeg"), 100));
+    EXPECT_FALSE(media.picture(attachmentAt(pipe, "video/quicktime"), 100));
+}
+
 TEST(AttachmentMediaHash, FileSize) {
     TempDir dir;
     AttachmentMedia media;
