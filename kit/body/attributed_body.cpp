@@ -1,6 +1,10 @@
 #include "body/attributed_body.h"
 
+#include <array>
+#include <cstddef>
+
 #include "body/conversion.h"
+#include "body/typed_stream_arena.h"
 #include "core/text.h"
 
 namespace quillmark {
@@ -143,9 +147,15 @@ std::optional<AttributedBody> attributedBody(const Object& root, Limits& limits)
 }  // namespace conversion
 
 std::optional<AttributedBody> AttributedBody::decode(std::span<const uint8_t> data) {
-    auto root = TypedStream::rootObject(data);
-    if (!root || !*root) return std::nullopt;
-    return fromRoot(***root);
+    // The tree is needed only while the body is built from it, so it lives on the stack and views the
+    // caller's bytes; a typical message body needs no heap memory but for the body itself.
+    alignas(std::max_align_t) std::array<std::byte, 16384> buffer;
+    TypedStream::Arena arena(buffer.data(), buffer.size());
+    auto groups = TypedStream::detail::decodeInto(arena, data);
+    if (!groups) return std::nullopt;
+    const TypedStream::Object* root = TypedStream::detail::firstObject(*groups);
+    if (!root) return std::nullopt;
+    return fromRoot(*root);
 }
 
 std::optional<AttributedBody> AttributedBody::fromRoot(const TypedStream::Object& root) {

@@ -1,4 +1,5 @@
 #include "body/typed_stream.h"
+#include "body/typed_stream_arena.h"
 
 #include <algorithm>
 #include <array>
@@ -12,24 +13,6 @@
 #include "core/text.h"
 
 namespace quillmark::TypedStream {
-
-// Arena: the memory of one decoded archive. It holds a copy of the archive's bytes (every string and
-// byte value is a view into it) and every Object, Group and Value array. All of them are trivially
-// destructible, so releasing the arena's memory is all the cleanup there is, whatever cycles the
-// objects form.
-class Arena {
-public:
-    explicit Arena(size_t initialSize) : memory_(initialSize) {}
-
-    template <typename T>
-    T* allocate(size_t count) {
-        static_assert(std::is_trivially_destructible_v<T>);
-        return static_cast<T*>(memory_.allocate(count * sizeof(T), alignof(T)));
-    }
-
-private:
-    std::pmr::monotonic_buffer_resource memory_;
-};
 
 namespace {
 
@@ -85,6 +68,13 @@ std::string codePointText(uint8_t c) {
     return std::string{static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
 }
 
+// One entry of the shared-string table: the bytes, and their reading as text once it was needed.
+struct SharedString {
+    std::string_view bytes;
+    std::string_view text;
+    bool hasText = false;
+};
+
 // One entry of the table that objects, classes and C strings share.
 struct Shared {
     enum class Kind : uint8_t { object, cls, cString };
@@ -100,7 +90,8 @@ struct Shared {
 // first failure ends the decode.
 class Reader {
 public:
-    Reader(std::span<const uint8_t> input, Arena& arena, std::pmr::memory_resource* scratch)
+    // With `copy` the arena keeps its own copy of the archive, and the result does not depend on `input`.
+    Reader(std::span<const uint8_t> input, bool copy, Arena& arena, std::pmr::memory_resource* scratch)
         : arena_(arena),
           work_(workAllowance + workPerByte * input.size()),
           strings_(scratch),
@@ -109,10 +100,13 @@ public:
           groups_(scratch),
           names_(scratch),
           slots_(scratch) {
-        auto* copy = arena_.allocate<uint8_t>(std::max<size_t>(input.size(), 1));
-        if (!input.empty()) std::memcpy(copy, input.data(), input.size());
-        data_ = copy;
+        data_ = input.data();
         size_ = input.size();
+        if (copy && !input.empty()) {
+            auto* bytes = arena_.allocate<uint8_t>(input.size());
+            std::memcpy(bytes, input.data(), input.size());
+            data_ = bytes;
+        }
         strings_.reserve(32);
         shared_.reserve(32);
         values_.reserve(64);
@@ -132,8 +126,6 @@ public:
         a.groups_ = groups;
         return a;
     }
-
-    static std::shared_ptr<const Arena> arenaOf(const Archive& a) { return a.arena_; }
 
 private:
     bool fail(Failure f) {
@@ -214,8 +206,8 @@ private:
         return true;
     }
 
-    // A string of the shared-string table; nullopt for nil.
-    bool sharedString(std::optional<std::string_view>& out) {
+    // The index of a string of the shared-string table; nullopt for nil.
+    bool sharedString(std::optional<size_t>& out) {
         uint8_t tag = 0;
         if (!byte(tag)) return false;
         if (tag == tagNew) {
@@ -224,8 +216,8 @@ private:
             if (length < 0 || length >= maxSharedStringLength) return fail(Failure::truncated());
             const uint8_t* p = nullptr;
             if (!take(length, p)) return false;
-            out = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(length));
-            strings_.push_back(*out);
+            out = strings_.size();
+            strings_.push_back(SharedString{view(p, length), {}, false});
             return true;
         }
         if (tag == tagNil) {
@@ -234,8 +226,21 @@ private:
         }
         size_t index = 0;
         if (!reference(tag, strings_.size(), index)) return false;
-        out = strings_[index];
+        out = index;
         return true;
+    }
+
+    std::string_view bytesOf(size_t string) const { return strings_[string].bytes; }
+
+    // A shared string as text, checked (and if need be repaired) once however often it is used: type
+    // strings and class names recur in every archive.
+    std::string_view textOf(size_t string) {
+        SharedString& s = strings_[string];
+        if (!s.hasText) {
+            s.text = text(s.bytes);
+            s.hasText = true;
+        }
+        return s.text;
     }
 
     bool header() {
@@ -255,14 +260,15 @@ private:
     // Structure.
 
     bool group(int depth) {
-        std::optional<std::string_view> types;
-        if (!sharedString(types)) return false;
-        if (!types) return fail(Failure::badType("nil"));
+        std::optional<size_t> string;
+        if (!sharedString(string)) return false;
+        if (!string) return fail(Failure::badType("nil"));
+        const std::string_view types = bytesOf(*string);
         const size_t base = values_.size();
         size_t cursor = 0;
-        while (cursor < types->size())
-            if (!value(*types, cursor, depth)) return false;
-        groups_.push_back(Group{text(*types), keep(values_, base)});
+        while (cursor < types.size())
+            if (!value(types, cursor, depth)) return false;
+        groups_.push_back(Group{textOf(*string), keep(values_, base)});
         values_.resize(base);
         return true;
     }
@@ -316,9 +322,9 @@ private:
                 break;
             }
             case ':': {
-                std::optional<std::string_view> name;
+                std::optional<size_t> name;
                 if (!sharedString(name)) return false;
-                if (name) v = Value::makeText(Value::Kind::selector, text(*name));
+                if (name) v = Value::makeText(Value::Kind::selector, textOf(*name));
                 break;
             }
             case 'v':
@@ -483,14 +489,14 @@ private:
                 tail = entry->chain;
                 break;
             }
-            std::optional<std::string_view> name;
+            std::optional<size_t> name;
             if (!sharedString(name)) return false;
             if (!name) return fail(Failure::badType("class"));
             int64_t version = 0;
             if (!integer(version)) return false;
             slots_.push_back(shared_.size());
             shared_.push_back(Shared{Shared::Kind::cls, nullptr, {}, {}});
-            names_.push_back(text(*name));
+            names_.push_back(textOf(*name));
         }
         if (names_.empty()) {
             out = tail;
@@ -518,13 +524,13 @@ private:
             out = Value::makeText(Value::Kind::cString, entry->text);
             return true;
         }
-        std::optional<std::string_view> characters;
+        std::optional<size_t> characters;
         if (!sharedString(characters)) return false;
         if (!characters) {
             out = Value();
             return true;
         }
-        const std::string_view t = text(*characters);
+        const std::string_view t = textOf(*characters);
         shared_.push_back(Shared{Shared::Kind::cString, nullptr, {}, t});
         out = Value::makeText(Value::Kind::cString, t);
         return true;
@@ -562,7 +568,7 @@ private:
     size_t work_;
     std::optional<Failure> failure_;
 
-    std::pmr::vector<std::string_view> strings_;
+    std::pmr::vector<SharedString> strings_;
     std::pmr::vector<Shared> shared_;
     // Values and groups being read; each finished run of them moves into the arena.
     std::pmr::vector<Value> values_;
@@ -710,20 +716,42 @@ std::string Failure::description() const {
 // Decoding
 
 std::optional<ObjectRef> Archive::rootObject() const {
-    for (const Group& g : groups_)
-        for (const Value& v : g.values)
-            if (const Object* o = v.object()) return ObjectRef(arena_, o);
+    if (const Object* o = detail::firstObject(groups_)) return ObjectRef(arena_, o);
     return std::nullopt;
 }
 
-tl::expected<Archive, Failure> decode(std::span<const uint8_t> data) {
+namespace {
+
+tl::expected<std::span<const Group>, Failure> read(Arena& arena, std::span<const uint8_t> data, bool copy) {
     // The reader's working tables live on the stack for typical archives; only the result goes to
-    // the arena, which is sized from the archive so that it is usually one allocation.
+    // the arena.
     alignas(std::max_align_t) std::array<std::byte, 8192> buffer;
     std::pmr::monotonic_buffer_resource scratch(buffer.data(), buffer.size());
+    Reader reader(data, copy, arena, &scratch);
+    return reader.run();
+}
+
+}  // namespace
+
+namespace detail {
+
+tl::expected<std::span<const Group>, Failure> decodeInto(Arena& arena, std::span<const uint8_t> data) {
+    return read(arena, data, false);
+}
+
+const Object* firstObject(std::span<const Group> groups) {
+    for (const Group& g : groups)
+        for (const Value& v : g.values)
+            if (const Object* o = v.object()) return o;
+    return nullptr;
+}
+
+}  // namespace detail
+
+tl::expected<Archive, Failure> decode(std::span<const uint8_t> data) {
+    // Sized from the archive so that it is usually one allocation.
     auto arena = std::make_shared<Arena>(data.size() * 3 + 512);
-    Reader reader(data, *arena, &scratch);
-    auto groups = reader.run();
+    auto groups = read(*arena, data, true);
     if (!groups) return tl::unexpected(std::move(groups.error()));
     return Reader::archive(std::move(arena), *groups);
 }

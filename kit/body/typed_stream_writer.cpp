@@ -24,8 +24,7 @@ Writer::Writer() {
     out_.reserve(256);
     out_.push_back(4);
     writeInt(11);
-    const std::string_view signature = "streamtyped";
-    out_.insert(out_.end(), signature.begin(), signature.end());
+    for (char c : std::string_view("streamtyped")) out_.push_back(static_cast<uint8_t>(c));
     writeInt(systemVersion);
 }
 

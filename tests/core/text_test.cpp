@@ -28,5 +28,20 @@ TEST(Text, TrimmedRemovesUnicodeWhiteSpaceAndLineBreaks) {
     EXPECT_EQ(text::trimmed("\xEF\xBF\xBC"), "\xEF\xBF\xBC");  // U+FFFC is not white space
 }
 
+TEST(Text, IsValidUTF8FindsDamageAnywhereInLongText) {
+    const std::string ascii(37, 'a');
+    EXPECT_TRUE(text::isValidUTF8(ascii));
+    EXPECT_TRUE(text::isValidUTF8(ascii + "\xF0\x9F\x98\x80" + ascii));
+    EXPECT_TRUE(text::isValidUTF8(""));
+    // A damaged byte at every position, so that both the eight-byte stride and the byte-wise tail see one.
+    for (size_t at = 0; at <= ascii.size(); ++at) {
+        std::string damaged = ascii;
+        damaged.insert(at, "\xC3");
+        EXPECT_FALSE(text::isValidUTF8(damaged)) << at;
+        EXPECT_EQ(text::validUTF8(damaged).size(), ascii.size() + 3) << at;
+    }
+    EXPECT_FALSE(text::isValidUTF8("\xED\xA0\x80"));  // an encoded surrogate
+}
+
 }  // namespace
 }  // namespace quillmark
