@@ -183,6 +183,23 @@ TEST(SampleHistoryShowcase, MergesOnePersonsChatsAndKeepsStrangersApart) {
     EXPECT_EQ(nameless->title, "Дмитрий, Ελένη, and 王芳");
 }
 
+TEST(SampleHistoryShowcase, TheAddressBookNamesEveryoneButTheStranger) {
+    ContactsBook book;
+    EXPECT_EQ(book.load({bookDB(showcase().dir.path())}), 1);
+    // Ten people; the container record and the card without a phone or an e-mail address are passed over.
+    EXPECT_EQ(book.cards().size(), 10u);
+    EXPECT_EQ(book.name("+15551230001"), "Anna Berg");
+    EXPECT_EQ(book.name("ben.okafor@example.com"), "Ben Okafor");  // stored with capitals
+    EXPECT_EQ(book.name("+919876501234"), "प्रिया शर्मा");          // stored in national form
+    EXPECT_EQ(book.name("+15551230099"), "Riverside Dental");       // a company
+    EXPECT_EQ(book.name("+15559876543"), std::nullopt);
+    const auto anna = book.card("+15551230001");
+    ASSERT_TRUE(anna && anna->thumbnail);
+    ASSERT_GE(anna->thumbnail->size(), 3u);
+    EXPECT_EQ((std::vector<uint8_t>(anna->thumbnail->begin(), anna->thumbnail->begin() + 3)),
+              (std::vector<uint8_t>{0xFF, 0xD8, 0xFF}));  // a JPEG once the store's header byte is gone
+}
+
 void expectSameMessage(const Message& m, const Truth::Message& t) {
     SCOPED_TRACE(t.guid + " “" + t.text + "”");
     EXPECT_EQ(m.guid, t.guid);
@@ -387,6 +404,49 @@ TEST(SampleHistoryWrite, AddsBulkChatsUpToTheTotals) {
     }
     EXPECT_EQ(total, messages);
     EXPECT_EQ(largest, messages / 10);
+}
+
+TEST(SampleHistoryWrite, BulkThreadsHoldTheirMessagesAndTheirTapbacks) {
+    TempDir dir;
+    const int64_t conversations = SampleHistory::showcaseConversationCount() + 5;
+    auto truth = SampleHistory::write(dir.path(), options(11, conversations, 3000));
+    ASSERT_TRUE(truth) << truth.error();
+    auto library = openLibrary(dir.path());
+    ASSERT_TRUE(library);
+    int64_t shownReactions = 0;
+    for (const Truth::Conversation& t : truth->conversations) {
+        if (t.isShowcase) continue;
+        auto thread = library->thread(*library->conversation(t.chatGUIDs), DateRange::all);
+        ASSERT_TRUE(thread);
+        EXPECT_EQ(static_cast<int64_t>(thread->messages.size()), t.messageCount) << t.title;
+        for (const Message& m : thread->messages) {
+            EXPECT_FALSE(m.text.empty());
+            shownReactions += static_cast<int64_t>(m.reactions.size());
+        }
+    }
+    // Every bulk tapback (one per message at most) must find its message; one that names a wrong GUID
+    // would be lost without a word.
+    size_t showcaseChats = 0;
+    for (const Truth::Conversation& t : truth->conversations)
+        if (t.isShowcase) showcaseChats += t.chatGUIDs.size();
+    const int64_t bulkTapbacks = scalar(chatDB(dir.path()),
+                                        "SELECT count(*) FROM message m JOIN chat_message_join j ON j.message_id = m.ROWID "
+                                        "WHERE m.associated_message_type >= 2000 AND j.chat_id > " +
+                                            std::to_string(showcaseChats));
+    EXPECT_GT(bulkTapbacks, 0);
+    EXPECT_EQ(shownReactions, bulkTapbacks);
+}
+
+TEST(SampleHistoryWrite, AMissingMediaToolIsNamedAndNoHistoryIsLeft) {
+    TempDir dir;
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (dir.path() / "no-tools-here").c_str(), 1);
+    auto truth = SampleHistory::write(dir.path(), {});
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_FALSE(truth);
+    EXPECT_NE(truth.error().find("ffmpeg"), std::string::npos) << truth.error();
+    EXPECT_FALSE(fs::exists(chatDB(dir.path())));
+    EXPECT_FALSE(fs::exists(bookDB(dir.path())));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <tl/expected.hpp>
@@ -45,8 +46,11 @@ public:
     // create: checks that the tools are there and makes a scratch folder inside `scratchParent`.
     [[nodiscard]] static tl::expected<MediaMaker, std::string> create(const std::filesystem::path& scratchParent);
 
-    MediaMaker(MediaMaker&&) = default;
-    MediaMaker& operator=(MediaMaker&&) = default;
+    // The scratch folder goes with the object that holds it: a moved-from maker forgets it.
+    MediaMaker(MediaMaker&& other) noexcept
+        : scratch_(std::exchange(other.scratch_, {})), made_(std::move(other.made_)) {}
+    MediaMaker& operator=(MediaMaker&&) = delete;
+    MediaMaker(const MediaMaker&) = delete;
     ~MediaMaker();
 
     // make: writes the file of that kind at `destination` (its folder is created) and returns its size.
