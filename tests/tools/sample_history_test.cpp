@@ -129,6 +129,12 @@ TEST(SampleHistoryShowcase, OpensAsAMessagesHistoryWithTheColumnsTheReaderUses) 
         EXPECT_TRUE((*db)->messageColumns().contains(column)) << column;
     EXPECT_TRUE((*db)->attachmentColumns().contains("hide_attachment"));
     EXPECT_TRUE((*db)->handleColumns().contains("service"));
+    // Nothing but the history: no journal, no unfinished file, no scratch media.
+    std::set<std::string> top, messages;
+    for (const auto& entry : fs::directory_iterator(w.dir.path())) top.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(w.dir / "Messages")) messages.insert(entry.path().filename().string());
+    EXPECT_EQ(top, (std::set<std::string>{"AddressBook", "Messages"}));
+    EXPECT_EQ(messages, (std::set<std::string>{"Attachments", "chat.db"}));
     EXPECT_EQ(w.truth.conversations.size(), 13u);
     EXPECT_EQ(SampleHistory::showcaseConversationCount(), 13);
     EXPECT_EQ(w.truth.messageCount, SampleHistory::showcaseMessageCount());
