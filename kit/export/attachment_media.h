@@ -30,7 +30,9 @@ public:
     // The process-wide instance, made on first use.
     static AttachmentMedia& shared();
 
-    // The SHA-256 of the file's bytes in lowercase hex; nothing when it cannot be opened.
+    // The SHA-256 of the file's bytes in lowercase hex; nothing when it is not a regular file, cannot be
+    // opened or a read fails (nothing is cached then). A digest is kept only when the file did not change
+    // while it was read.
     std::optional<std::string> sha256(const std::string& path);
 
     // The playing time of an audio or video file in seconds; nothing when unknown.
