@@ -13,6 +13,8 @@ namespace quillmark::cli {
 ExitStatus runList(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
 ExitStatus runShow(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
 ExitStatus runInspect(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
+ExitStatus runExport(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
+ExitStatus runFingerprint(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
 
 // The help of the tool (empty command) or of one command.
 void printHelp(const std::string& command, std::ostream& out);

@@ -6,11 +6,14 @@ namespace {
 
 constexpr const char* globalHelp = R"(Usage: quillmark-cli [global options] COMMAND [arguments] [options]
 
-Reads a Messages history read-only, lists its conversations, shows them, and decodes message bodies.
+Reads a Messages history read-only, lists its conversations, shows them, exports them, and decodes message
+bodies.
 
 Commands:
   list                      the conversations, newest first
   show CONV                 the messages of one conversation
+  export CONV...|--all      conversations as CSV files or HTML folders
+  fingerprint CONV          the SHA-256 fingerprint of a conversation's messages
   inspect body|summary FILE decode an archived message body or a summary blob ("-" reads standard input)
 
 Global options (before or after the command):
@@ -51,6 +54,38 @@ Shows the messages of one conversation: time, sender, text, attachments, reactio
   --json     the whole thread: conversation, range, messages with every field, and reply contexts
 )";
 
+constexpr const char* exportHelp = R"help(Usage: quillmark-cli [global options] export CONV... | --all --format csv|html
+                         [--from D] [--to D] (--output PATH | --folder DIR)
+
+Exports conversations: a CSV file (UTF-8, one row per message), or an HTML folder holding index.html and a
+copy of every attachment in files/. Dates are written in --time-zone and --locale; your own messages are
+signed with --me (default: You). For each export it prints the path, the number of messages, the SHA-256 of
+the file (CSV) and the fingerprint of the messages.
+
+  CONV...         conversations: ids as "list --json" shows them, positions in "list", or chat GUIDs
+  --all           every conversation of the history
+  --format F      csv or html
+  --layout L      book or record (kept in the export's options; used by PDF exports)
+  --from D        only messages from D on: a day YYYY-MM-DD or an ISO 8601 date-time
+  --to D          only messages up to D, included
+  --output PATH   one conversation to this file (CSV) or folder (HTML; a folder there is replaced whole)
+  --folder DIR    each conversation into DIR as "Messages with <title> (<first day> to <last day>)", with
+                  " 2", " 3" ... added when the name is taken; DIR is made when missing
+
+Files are written under a temporary name and renamed into place. Exit status 4 when an export fails; the
+exports finished before it stay.
+)help";
+
+constexpr const char* fingerprintHelp = R"help(Usage: quillmark-cli [global options] fingerprint CONV [--from D] [--to D] [--canonical]
+
+Prints the fingerprint of a conversation's messages: a SHA-256 over a canonical text of every message (time,
+sender, service, text, edits, reactions) and the bytes of every attachment file. Anyone with the same history
+gets the same fingerprint.
+
+  --from D, --to D   the date range, as for show
+  --canonical        print the exact text that is hashed instead of its hash
+)help";
+
 constexpr const char* inspectHelp = R"(Usage: quillmark-cli [global options] inspect body|summary FILE [--json]
 
 Decodes one stored blob, read from FILE ("-" for standard input):
@@ -73,6 +108,10 @@ void printHelp(const std::string& command, std::ostream& out) {
         out << showHelp;
     else if (command == "inspect")
         out << inspectHelp;
+    else if (command == "export")
+        out << exportHelp;
+    else if (command == "fingerprint")
+        out << fingerprintHelp;
     else
         out << globalHelp;
 }

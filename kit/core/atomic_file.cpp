@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,19 +50,24 @@ private:
     int fd_;
 };
 
+// A name for something temporary beside the destination, different on every call.
+fs::path temporaryName(const fs::path& destination, const char* kind) {
+    static std::atomic<uint64_t> counter{0};
+    const fs::path folder = destination.has_parent_path() ? destination.parent_path() : fs::path(".");
+    const auto clock = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const uint64_t n = (clock ^ (static_cast<uint64_t>(::getpid()) << 40)) + counter.fetch_add(1) * 7919;
+    char name[48];
+    std::snprintf(name, sizeof name, ".quillmark-%016llx.%s", static_cast<unsigned long long>(n), kind);
+    return folder / name;
+}
+
 // A temporary file beside the destination. The name is short and fixed in length, so a destination whose
 // name is close to the file system's limit still gets a temporary name that fits.
 class Temporary {
 public:
     static tl::expected<Temporary, std::string> create(const fs::path& destination) {
-        static std::atomic<uint64_t> counter{0};
-        const fs::path folder = destination.has_parent_path() ? destination.parent_path() : fs::path(".");
-        const auto clock = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const uint64_t n = (clock ^ (static_cast<uint64_t>(::getpid()) << 40)) + counter.fetch_add(1) * 7919;
-            char name[40];
-            std::snprintf(name, sizeof name, ".quillmark-%016llx.tmp", static_cast<unsigned long long>(n));
-            fs::path path = folder / name;
+            fs::path path = temporaryName(destination, "tmp");
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0) return Temporary(std::move(path), fd);
             if (errno != EEXIST) return tl::unexpected(sentence("write", destination, errno));
@@ -162,6 +168,52 @@ tl::expected<void, std::string> copy(const fs::path& source, const fs::path& des
             return tl::unexpected(sentence("write", destination, error));
     }
     return temporary->commit(destination);
+}
+
+tl::expected<void, std::string> replaceFolder(const fs::path& destination, const FolderFill& fill) {
+    std::error_code error;
+    const fs::file_status existing = fs::symlink_status(destination, error);
+    if (fs::exists(existing) && !fs::is_directory(existing))
+        return tl::unexpected("Could not write \u201c" + destination.string() + "\u201d: something that is not a folder is there.");
+
+    fs::path temporary;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = temporaryName(destination, "folder");
+        if (::mkdir(temporary.c_str(), 0777) == 0) break;
+        if (errno != EEXIST) return tl::unexpected(sentence("write", destination, errno));
+        temporary.clear();
+    }
+    if (temporary.empty()) return tl::unexpected(sentence("write", destination, EEXIST));
+
+    auto discard = [](const fs::path& path) {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    };
+    if (auto filled = fill(temporary); !filled) {
+        discard(temporary);
+        return filled;
+    }
+    if (!fs::exists(existing)) {
+        if (::rename(temporary.c_str(), destination.c_str()) == 0) return {};
+        const int failure = errno;
+        discard(temporary);
+        return tl::unexpected(sentence("write", destination, failure));
+    }
+    // The new folder and the old one trade places in one step, so the destination is never missing.
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0) {
+        discard(temporary);
+        return {};
+    }
+    // File systems without the exchange: the old folder is moved aside, then the new one moved in.
+    const fs::path aside = temporaryName(destination, "old");
+    if (::rename(destination.c_str(), aside.c_str()) != 0 || ::rename(temporary.c_str(), destination.c_str()) != 0) {
+        const int failure = errno;
+        if (!fs::exists(fs::symlink_status(destination, error))) ::rename(aside.c_str(), destination.c_str());
+        discard(temporary);
+        return tl::unexpected(sentence("write", destination, failure));
+    }
+    discard(aside);
+    return {};
 }
 
 }  // namespace quillmark::AtomicFile

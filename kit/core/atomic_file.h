@@ -8,9 +8,11 @@
 //   auto written = AtomicFile::write("/exports/chat.csv", bytes);
 //   if (!written) std::cerr << written.error();   // "Could not write “/exports/chat.csv”: No space left on device."
 //   AtomicFile::copy("/data/IMG_1.HEIC", "/exports/chat/files/IMG_1.HEIC");
+//   AtomicFile::replaceFolder("/exports/Messages with Anna", [&](const auto& temporary) { return fill(temporary); });
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,5 +29,14 @@ namespace quillmark::AtomicFile {
 // names the file that could not be read or written.
 [[nodiscard]] tl::expected<void, std::string> copy(const std::filesystem::path& source,
                                                    const std::filesystem::path& destination);
+
+// replaceFolder: a folder made whole or not at all. `fill` writes everything into a new, empty temporary
+// folder beside `destination`; when it succeeds, that folder takes the destination's place in one step,
+// and a folder that stood there before is removed. When `fill` fails, its error is returned and the
+// temporary folder removed, leaving the destination as it was. Something at the destination that is not a
+// folder is not replaced: that is an error.
+using FolderFill = std::function<tl::expected<void, std::string>(const std::filesystem::path& temporary)>;
+[[nodiscard]] tl::expected<void, std::string> replaceFolder(const std::filesystem::path& destination,
+                                                            const FolderFill& fill);
 
 }  // namespace quillmark::AtomicFile

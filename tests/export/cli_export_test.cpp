@@ -1,0 +1,125 @@
+// quillmark-cli export and fingerprint, run as a program on a small history written for each test.
+#include <openssl/sha.h>
+
+#include <gtest/gtest.h>
+
+#include "run_cli.h"
+#include "support/temp_dir.h"
+#include "support/test_history.h"
+
+namespace quillmark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+
+// Anna, known by her number only (one conversation), and the group "Trip / Fun" with Anna and Ben, the newest.
+const std::string history = std::string(testing::fullSchema) + R"sql(
+INSERT INTO handle (ROWID, id, service) VALUES (1, '+15551230001', 'iMessage'), (2, 'ben@example.com', 'iMessage');
+INSERT INTO chat (ROWID, guid, style, chat_identifier, service_name, display_name) VALUES
+  (10, 'iMessage;-;+15551230001', 45, '+15551230001', 'iMessage', NULL),
+  (12, 'iMessage;+;chat-trip', 43, 'chat-trip', 'iMessage', 'Trip / Fun');
+INSERT INTO chat_handle_join VALUES (10, 1), (12, 1), (12, 2);
+INSERT INTO message (ROWID, guid, text, handle_id, is_from_me, date, service) VALUES
+  (1, 'A-1', 'Hello, Anna', 1, 0, 700000000000000000, 'iMessage'),
+  (2, 'A-2', 'Hi <there>', 0, 1, 700000100000000000, 'iMessage'),
+  (3, 'T-1', 'Who is in?', 1, 0, 710000000000000000, 'iMessage'),
+  (4, 'T-2', 'Me!', 0, 1, 710000060000000000, 'iMessage');
+INSERT INTO chat_message_join (chat_id, message_id) VALUES (10, 1), (10, 2), (12, 3), (12, 4);
+)sql";
+
+std::string sha256(std::string_view bytes) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+    std::string hex;
+    for (const unsigned char b : digest) {
+        static constexpr char digits[] = "0123456789abcdef";
+        hex += digits[b >> 4];
+        hex += digits[b & 0xF];
+    }
+    return hex;
+}
+
+class CLIExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(temp_ / "data/Messages");
+        testing::makeDatabase(temp_ / "data/Messages/chat.db", history);
+    }
+
+    testing::CLIResult cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--messages", (temp_ / "data").string(), "--time-zone", "UTC", "--me", "Sam"});
+        return testing::runCLI(args);
+    }
+
+    testing::TempDir temp_;
+};
+
+TEST_F(CLIExportTest, OneConversationToAFilePrintsItsHashesAndTheFingerprint) {
+    const fs::path csv = temp_ / "anna.csv";
+    const auto result = cli({"export", "2", "--format", "csv", "--output", csv.string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string bytes = readFile(csv);
+    ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_NE(bytes.find("\r\n2023-03-08T20:26:40Z,UTC,+1 (555) 123-0001,+15551230001,Sam,iMessage,\"Hello, Anna\","),
+              std::string::npos)
+        << bytes;
+
+    const auto fingerprint = cli({"fingerprint", "2"});
+    ASSERT_EQ(fingerprint.status, 0) << fingerprint.err;
+    EXPECT_EQ(result.out, csv.string() + "\n  messages: 2\n  file SHA-256: " + sha256(bytes) +
+                              "\n  fingerprint: " + fingerprint.out);
+
+    // The canonical text is exactly what the fingerprint hashes.
+    const auto canonical = cli({"fingerprint", "2", "--canonical"});
+    ASSERT_EQ(canonical.status, 0);
+    EXPECT_EQ(canonical.out.rfind("quillmark-fingerprint v1\nchats iMessage;-;+15551230001\n{", 0), 0u);
+    EXPECT_EQ(sha256(canonical.out) + "\n", fingerprint.out);
+    // A narrower range is another set of messages.
+    EXPECT_NE(cli({"fingerprint", "2", "--to", "2023-03-08T20:27:00Z"}).out, fingerprint.out);
+}
+
+TEST_F(CLIExportTest, ABatchNamesEachExportAndNeverOverwrites) {
+    const fs::path folder = temp_ / "exports";
+    ASSERT_EQ(cli({"export", "--all", "--format", "csv", "--folder", folder.string()}).status, 0);
+    const auto again = cli({"export", "--all", "--format", "csv", "--folder", folder.string()});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(fs::exists(folder / "Messages with Trip - Fun (2023-07-02 to 2023-07-02).csv"));
+    EXPECT_TRUE(fs::exists(folder / "Messages with Trip - Fun (2023-07-02 to 2023-07-02) 2.csv"));
+    EXPECT_TRUE(fs::exists(folder / "Messages with +1 (555) 123-0001 (2023-03-08 to 2023-03-08) 2.csv"));
+    EXPECT_NE(again.out.find("(2023-07-02 to 2023-07-02) 2.csv\n  messages: 2\n"), std::string::npos) << again.out;
+}
+
+TEST_F(CLIExportTest, AnHTMLFolderIsReplacedWhole) {
+    const fs::path folder = temp_ / "page";
+    temp_.write("page/old-file.txt", "stale");
+    const auto result = cli({"export", "1", "--format", "html", "--output", folder.string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(fs::exists(folder / "old-file.txt"));
+    EXPECT_NE(readFile(folder / "index.html").find("<h1>Trip / Fun</h1>"), std::string::npos);
+    EXPECT_EQ(result.out.rfind(folder.string() + "\n  messages: 2\n  fingerprint: ", 0), 0u) << result.out;
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp_.path())) ++entries;
+    EXPECT_EQ(entries, 2u);  // data and page: nothing temporary left beside it
+}
+
+TEST_F(CLIExportTest, MistakesAreUsageErrorsAndFailuresExitWithFour) {
+    const std::string out = (temp_ / "x.csv").string();
+    EXPECT_EQ(cli({"export", "1", "--output", out}).status, 2);                              // no format
+    EXPECT_EQ(cli({"export", "1", "--format", "pdf", "--output", out}).status, 2);           // not here
+    EXPECT_EQ(cli({"export", "--all", "--format", "csv", "--output", out}).status, 2);       // one file, many
+    EXPECT_EQ(cli({"export", "1", "2", "--format", "csv", "--output", out}).status, 2);
+    EXPECT_EQ(cli({"export", "1", "--format", "csv"}).status, 2);                            // nowhere to go
+    EXPECT_EQ(cli({"export", "9", "--format", "csv", "--output", out}).status, 2);           // no such conversation
+    EXPECT_EQ(cli({"fingerprint"}).status, 2);
+    EXPECT_FALSE(fs::exists(out));
+
+    const fs::path nowhere = temp_ / "missing" / "x.csv";
+    const auto failed = cli({"export", "1", "--format", "csv", "--output", nowhere.string()});
+    EXPECT_EQ(failed.status, 4);
+    EXPECT_NE(failed.err.find("\u201c" + nowhere.string() + "\u201d: No such file or directory."), std::string::npos)
+        << failed.err;
+}
+
+}  // namespace
+}  // namespace quillmark
