@@ -191,10 +191,36 @@ std::string jpegIdentity(const std::vector<uint8_t>& bytes) {
     return text;
 }
 
-// A surface that stands for the JPEG: its pixels are never drawn into, because the PDF surface embeds the
-// JPEG bytes attached to it as they are. Filling a full-size surface with the decoded pixels would only make
-// Cairo copy them and compress them again.
-cairo_surface_t* jpegSurface(const Picture& picture) {
+// True when the bytes are a JPEG whose frame header Cairo can read (baseline, extended or progressive)
+// with the picture's size. Cairo draws any other JPEG from the surface's own pixels instead, which for the
+// stand-in surface below would be one black pixel.
+bool embeddableJPEG(const std::vector<uint8_t>& bytes, int width, int height) {
+    if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
+    size_t at = 2;
+    while (at + 4 <= bytes.size()) {
+        if (bytes[at] != 0xFF) return false;
+        const uint8_t marker = bytes[at + 1];
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        const size_t length = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            if (marker > 0xC2 || at + 9 > bytes.size()) return false;
+            const int h = bytes[at + 5] << 8 | bytes[at + 6];
+            const int w = bytes[at + 7] << 8 | bytes[at + 8];
+            return w == width && h == height;
+        }
+        if (marker == 0xDA || marker == 0xD9 || length < 2) return false;
+        at += 2 + length;
+    }
+    return false;
+}
+
+// A one-pixel surface that stands for the JPEG, scaled into place: the PDF surface embeds the JPEG bytes
+// attached to it as they are, and a PDF image always fills the unit square it is drawn into. A full-size
+// surface with the decoded pixels would only make Cairo copy them and compress them again.
+cairo_surface_t* jpegSurface(const Picture& picture, const std::string& identity) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return surface;
     auto* owned = new OwnedBytes{*picture.jpeg};
@@ -204,12 +230,10 @@ cairo_surface_t* jpegSurface(const Picture& picture) {
         cairo_surface_destroy(surface);
         return nullptr;
     }
-    auto* identity = new OwnedBytes;
-    const std::string id = jpegIdentity(*picture.jpeg);
-    identity->bytes.assign(id.begin(), id.end());
-    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, identity->bytes.data(), identity->bytes.size(),
-                                    releaseBytes, identity) != CAIRO_STATUS_SUCCESS) {
-        delete identity;
+    auto* id = new OwnedBytes{std::vector<uint8_t>(identity.begin(), identity.end())};
+    if (cairo_surface_set_mime_data(surface, CAIRO_MIME_TYPE_UNIQUE_ID, id->bytes.data(), id->bytes.size(),
+                                    releaseBytes, id) != CAIRO_STATUS_SUCCESS) {
+        delete id;
     }
     return surface;
 }
@@ -237,8 +261,9 @@ cairo_surface_t* pixelSurface(const Picture& picture) {
 
 void Canvas::image(const Picture& picture, const Rect& rect, double radius) {
     if (!finite(rect) || rect.width <= 0 || rect.height <= 0 || picture.width < 1 || picture.height < 1) return;
-    const bool jpeg = picture.jpeg && !picture.jpeg->empty();
-    cairo_surface_t* surface = jpeg ? jpegSurface(picture) : pixelSurface(picture);
+    const bool jpeg = picture.jpeg && embeddableJPEG(*picture.jpeg, picture.width, picture.height);
+    const std::string identity = jpeg ? jpegIdentity(*picture.jpeg) : std::string();
+    cairo_surface_t* surface = jpeg ? jpegSurface(picture, identity) : pixelSurface(picture);
     if (!surface) return;
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
@@ -247,18 +272,25 @@ void Canvas::image(const Picture& picture, const Rect& rect, double radius) {
     const double width = cairo_image_surface_get_width(surface);
     const double height = cairo_image_surface_get_height(surface);
     cairo_t* cr = page_.cairo();
-    cairo_save(cr);
-    if (radius > 0) {
-        addRect(cr, rect, radius);
-        cairo_clip(cr);
+    auto draw = [&] {
+        cairo_save(cr);
+        if (radius > 0) {
+            addRect(cr, rect, radius);
+            cairo_clip(cr);
+        }
+        cairo_translate(cr, rect.x, rect.y);
+        cairo_scale(cr, rect.width / width, rect.height / height);
+        cairo_set_source_surface(cr, surface, 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
+        cairo_rectangle(cr, 0, 0, width, height);
+        cairo_fill(cr);
+        cairo_restore(cr);
+    };
+    if (jpeg) {
+        page_.drawShared(identity, draw);
+    } else {
+        draw();  // a surface of its own: nothing shared
     }
-    cairo_translate(cr, rect.x, rect.y);
-    cairo_scale(cr, rect.width / width, rect.height / height);
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
-    cairo_rectangle(cr, 0, 0, width, height);
-    cairo_fill(cr);
-    cairo_restore(cr);
     cairo_surface_destroy(surface);
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 #include <cairo.h>
@@ -44,9 +45,25 @@ public:
     cairo_t* cairo() const { return cairo_; }
     EmojiPictures& emoji() const { return emoji_; }
 
+    // Draws an image that the document shares between its uses (a photo under its JPEG identity, an
+    // emoji picture) with `draw`. Cairo 1.16 names a shared image in the page's resources once for every
+    // use, and PDF checkers report the repeated name as damage; so every use after the first on a page is
+    // drawn inside a group of its own, which names the image in the group's resources instead.
+    template <typename Draw>
+    void drawShared(const std::string& identity, Draw&& draw) {
+        const bool repeated = !usedOnPage_.insert(identity).second;
+        if (repeated) cairo_push_group(cairo_);
+        draw();
+        if (repeated) {
+            cairo_pop_group_to_source(cairo_);
+            cairo_paint(cairo_);
+        }
+    }
+
 private:
     cairo_t* cairo_;
     EmojiPictures& emoji_;
+    std::set<std::string> usedOnPage_;
 };
 
 }  // namespace quillmark::graphics

@@ -327,15 +327,17 @@ void drawEmoji(PageContext& page, const EmojiCluster& cluster, double x, double 
     const EmojiPictures::Picture* picture = page.emoji().find(key);
     if (!picture) picture = &page.emoji().insert(key, renderEmoji(cluster));
     if (!picture->surface) return;
-    cairo_save(cr);
-    cairo_translate(cr, x + cluster.x + picture->x, baseline + picture->y);
-    cairo_scale(cr, 1 / picture->scale, 1 / picture->scale);
-    cairo_set_source_surface(cr, picture->surface, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
-    cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(picture->surface),
-                    cairo_image_surface_get_height(picture->surface));
-    cairo_fill(cr);
-    cairo_restore(cr);
+    page.drawShared(key, [&] {
+        cairo_save(cr);
+        cairo_translate(cr, x + cluster.x + picture->x, baseline + picture->y);
+        cairo_scale(cr, 1 / picture->scale, 1 / picture->scale);
+        cairo_set_source_surface(cr, picture->surface, 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+        cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(picture->surface),
+                        cairo_image_surface_get_height(picture->surface));
+        cairo_fill(cr);
+        cairo_restore(cr);
+    });
 }
 
 // Takes the emoji clusters out of a line: their glyphs become empty so that Pango draws the rest of the
