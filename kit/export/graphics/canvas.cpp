@@ -112,7 +112,7 @@ void Canvas::text(const AttributedText& text, const Rect& rect) {
     cairo_t* cr = page_.cairo();
     const Rect frame{rect.x, rect.y, rect.width, rect.height + 2};
     cairo_save(cr);
-    TextFrame(text, frame.width).draw(page_, frame.x, frame.y, frame.height);
+    TextFrame::of(text, frame.width)->draw(page_, frame.x, frame.y, frame.height);
     cairo_restore(cr);
 
     // Each link gets an annotation over the whole text rectangle. Neighbouring runs that differ only in

@@ -1,6 +1,7 @@
 #include "export/graphics/text_frame.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <string_view>
@@ -188,12 +189,21 @@ struct RunBytes {
     const TextAttributes* attributes = nullptr;
 };
 
-// The byte range of every run.
+// The byte range of every run, in one walk over the text.
 std::vector<RunBytes> runBytes(const AttributedText& text) {
+    const std::string& s = text.string();
     std::vector<RunBytes> result;
     result.reserve(text.runs().size());
+    size_t byte = 0;
     for (const AttributedText::Run& run : text.runs()) {
-        result.push_back({text.byteOffset(run.location), text.byteOffset(run.location + run.length), &run.attributes});
+        const size_t start = byte;
+        for (size_t units = 0; units < run.length && byte < s.size();) {
+            const auto lead = static_cast<unsigned char>(s[byte]);
+            const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            byte += n;
+            units += n == 4 ? 2 : 1;
+        }
+        result.push_back({start, byte, &run.attributes});
     }
     return result;
 }
@@ -243,6 +253,7 @@ struct EmojiCluster {
     double x = 0;                       // the cluster's left edge from the line's origin
     double width = 0;
     double size = 0;                    // the font size
+    std::vector<std::pair<PangoGlyphInfo*, PangoGlyph>> hidden;  // the line's glyphs it emptied
 };
 
 std::string emojiKey(const EmojiCluster& cluster) {
@@ -342,6 +353,7 @@ void drawEmoji(PageContext& page, const EmojiCluster& cluster, double x, double 
 
 // Takes the emoji clusters out of a line: their glyphs become empty so that Pango draws the rest of the
 // line (colours, underlines, positions) unchanged, and the clusters are returned to be drawn as pictures.
+// The glyphs are given back afterwards (restoreEmoji): a frame may be drawn again.
 std::vector<EmojiCluster> takeEmoji(PangoLayoutLine* line, const char* text) {
     std::vector<EmojiCluster> clusters;
     int runX = 0;
@@ -373,9 +385,10 @@ std::vector<EmojiCluster> takeEmoji(PangoLayoutLine* line, const char* text) {
                     cluster.glyphs.push_back({g.glyph, toPoints(left[i] - left[first] + g.geometry.x_offset),
                                               toPoints(g.geometry.y_offset)});
                 }
+                cluster.hidden.emplace_back(&g, g.glyph);
                 g.glyph = PANGO_GLYPH_EMPTY;
             }
-            if (!cluster.glyphs.empty()) clusters.push_back(std::move(cluster));
+            clusters.push_back(std::move(cluster));
         }
         runX += runWidth;
     }
@@ -473,6 +486,56 @@ TextFrame::TextFrame(const AttributedText& text, double width) : length_(text.le
 
 TextFrame::~TextFrame() = default;
 
+namespace {
+
+// The last frames laid out on this thread. A frame depends on nothing but its text and width, so a
+// frame found here is the frame that would be made again.
+class FrameCache {
+public:
+    std::shared_ptr<const TextFrame> find(const AttributedText& text, double width, size_t hash) {
+        for (Entry& entry : entries_) {
+            if (entry.frame && entry.hash == hash && entry.width == width && entry.text == text) {
+                entry.used = ++clock_;
+                return entry.frame;
+            }
+        }
+        return nullptr;
+    }
+    void insert(const AttributedText& text, double width, size_t hash, std::shared_ptr<const TextFrame> frame) {
+        Entry* oldest = &entries_[0];
+        for (Entry& entry : entries_) {
+            if (entry.used < oldest->used) oldest = &entry;
+        }
+        *oldest = {text, width, hash, std::move(frame), ++clock_};
+    }
+
+private:
+    struct Entry {
+        AttributedText text;
+        double width = 0;
+        size_t hash = 0;
+        std::shared_ptr<const TextFrame> frame;
+        uint64_t used = 0;
+    };
+    std::array<Entry, 48> entries_;
+    uint64_t clock_ = 0;
+};
+
+}  // namespace
+
+std::shared_ptr<const TextFrame> TextFrame::of(const AttributedText& text, double width) {
+    thread_local FrameCache cache;
+    // Widths that lay out alike (every unbounded one) share one entry.
+    const bool bounded = std::isfinite(width) && width * PANGO_SCALE < INT_MAX / 4;
+    const double key = bounded ? std::max(toUnits(width), 0) : -1.0;
+    const size_t hash = std::hash<std::string>()(text.string()) ^ (text.runs().size() * 0x9E3779B97F4A7C15ull) ^
+                        std::hash<double>()(key);
+    if (auto frame = cache.find(text, key, hash)) return frame;
+    auto frame = std::make_shared<const TextFrame>(text, width);
+    cache.insert(text, key, hash, frame);
+    return frame;
+}
+
 double TextFrame::height() const {
     return lines_.empty() ? 0 : toPoints(lines_.back().bottom);
 }
@@ -509,7 +572,10 @@ void TextFrame::drawLine(PageContext& page, const Line& line, double x, double y
     const std::vector<EmojiCluster> emoji = takeEmoji(line.line, paragraphs_[line.paragraph]->text.c_str());
     cairo_move_to(cr, originX, baseline);
     pango_cairo_show_layout_line(cr, line.line);
-    for (const EmojiCluster& cluster : emoji) drawEmoji(page, cluster, originX, baseline);
+    for (const EmojiCluster& cluster : emoji) {
+        if (!cluster.glyphs.empty()) drawEmoji(page, cluster, originX, baseline);
+        for (const auto& [glyph, original] : cluster.hidden) glyph->glyph = original;
+    }
 }
 
 }  // namespace quillmark::graphics

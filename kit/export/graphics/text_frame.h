@@ -25,6 +25,12 @@ class PageContext;
 
 class TextFrame {
 public:
+    // The frame of the text at the width, shared with earlier requests on this thread for the same text
+    // and width. Laying out costs about a millisecond for a long message (most of it shaping), and the
+    // page layouts ask for the same paragraph several times: its natural width, its height while
+    // paginating, its height again and its drawing on the page.
+    static std::shared_ptr<const TextFrame> of(const AttributedText& text, double width);
+
     // Lays the text out at `width` points; a width that is not finite and positive-or-zero means
     // unbounded (no wrapping).
     TextFrame(const AttributedText& text, double width);

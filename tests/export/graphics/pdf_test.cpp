@@ -148,11 +148,17 @@ TEST(PDFDrawing, EmojiAreReadableTextAndSharpPictures) {
     QUILLMARK_REQUIRE_TOOL("pdfimages");
     const std::string family = "👨‍👩‍👧‍👦";
     const AttributedText text("Great 👍 love ❤️ all " + family + " from 🇩🇪 👍👍 #️⃣ 10 ©", body(10));
-    const std::vector<uint8_t> pdf = onePage([&](Canvas& c) { c.text(text, {54, 100, 400, 60}); });
+    // The same paragraph twice: a text drawn again keeps its emoji.
+    const std::vector<uint8_t> pdf = onePage([&](Canvas& c) {
+        c.text(text, {54, 100, 400, 60});
+        c.text(text, {54, 300, 400, 60});
+    });
     const std::string extracted = pageText(pdf);
     for (const std::string& emoji : std::vector<std::string>{"👍", "❤️", family, "🇩🇪", "👍👍", "#️⃣"}) {
         EXPECT_NE(extracted.find(emoji), std::string::npos) << emoji << " in " << extracted;
     }
+    EXPECT_EQ(count(extracted, "❤️"), 2u) << extracted;
+    EXPECT_EQ(count(extracted, "👍"), 6u) << extracted;
     EXPECT_NE(extracted.find("10 ©"), std::string::npos) << extracted;  // digits and © stay text
 
     // Each distinct emoji is one image, at least four pixels per point (an emoji at 10 points is about

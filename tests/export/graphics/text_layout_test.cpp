@@ -124,6 +124,18 @@ TEST(TextLayout, EverythingFitsInItsOwnHeight) {
     }
 }
 
+TEST(TextLayout, RemeasuringAfterAChangeOfAttributesOrWidthSeesTheChange) {
+    QUILLMARK_REQUIRE_FONTS();
+    AttributedText text(words(12), body(10));
+    const double small = TextLayout::height(text, 200);
+    text.setParagraph({Alignment::left, 6, 0});
+    const double spaced = TextLayout::height(text, 200);
+    EXPECT_GT(spaced, small);
+    EXPECT_GT(TextLayout::height(AttributedText(words(12), body(20)), 200), small);
+    EXPECT_GT(TextLayout::height(AttributedText(words(12), body(10)), 100), small);
+    EXPECT_EQ(TextLayout::height(AttributedText(words(12), body(10)), 200), small);
+}
+
 TEST(TextLayout, OtherThreadsMeasureTheSame) {
     QUILLMARK_REQUIRE_FONTS();
     const AttributedText text(words(60) + " 👍 مرحبا 你好", body());
