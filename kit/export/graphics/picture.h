@@ -33,12 +33,14 @@ struct Picture {
 // maxPixels, made from the full image with its orientation applied; nothing when it cannot be decoded.
 std::optional<Picture> pictureOfImageFile(const std::string& path, int maxPixels);
 
-// A still frame of a video at 0.1 s, rotated as the video is meant to be shown and at most
-// maxPixels × maxPixels; nothing when no frame can be made.
+// A still frame of a video at 0.1 s (the first frame at or after it, else the last before it), rotated as the
+// video is meant to be shown and at most maxPixels × maxPixels, never enlarged; nothing when no frame can be
+// made. Only common audio and video container formats are opened, never playlists naming other files.
 std::optional<Picture> pictureOfVideoFile(const std::string& path, int maxPixels);
 
-// Page 1 of a PDF on white, scaled so that its longer side is maxPixels (each side truncated toward zero);
-// nothing when the document or its first page cannot be opened.
+// Page 1 of a PDF on white, turned as viewers show it (its /Rotate), scaled so that the longer side of its
+// media box is exactly maxPixels (the other truncated toward zero; 612 × 792 points at 1400 give 1081 × 1400);
+// nothing when the document or its first page cannot be opened, or the document needs a password.
 std::optional<Picture> pictureOfPDFFile(const std::string& path, int maxPixels);
 
 // The playing time of an audio or video file in seconds; nothing when it is unknown, not finite or not
