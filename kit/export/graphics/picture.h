@@ -30,7 +30,8 @@ struct Picture {
 };
 
 // A thumbnail of an image file (JPEG, PNG, HEIC, GIF, TIFF, WebP …) whose longer side is at most
-// maxPixels, made from the full image with its orientation applied; nothing when it cannot be decoded.
+// maxPixels (never enlarged), made from the full image with its orientation applied and its colour profile
+// converted to sRGB; nothing when it cannot be decoded or is cut short.
 std::optional<Picture> pictureOfImageFile(const std::string& path, int maxPixels);
 
 // A still frame of a video at 0.1 s (the first frame at or after it, else the last before it), rotated as the
