@@ -17,7 +17,9 @@ constexpr const char* usage =
     "usage: make-sample-history OUT [--seed N] [--conversations N] [--messages N]\n"
     "  Writes a sample Messages history into the folder OUT: Messages/chat.db with its attachments and\n"
     "  AddressBook/AddressBook-v22.abcddb. Without counts, the showcase of %lld conversations and %lld\n"
-    "  messages; the counts are totals including it (reactions are not counted as messages).\n";
+    "  messages; the counts are totals including it (reactions are not counted as messages). With\n"
+    "  only --conversations, each added conversation gets 20 messages; with only --messages, one\n"
+    "  conversation is added for every 200 added messages.\n";
 
 void printUsage(FILE* to) {
     std::fprintf(to, usage, static_cast<long long>(quillmark::SampleHistory::showcaseConversationCount()),

@@ -231,9 +231,16 @@ tl::expected<void, std::string> writeBulk(const BulkShape& shape, ChatDatabase& 
             record.associatedType = 2000 + traits.tapback;
             ++truth.reactionCount;
         } else {
+            // Assigned in place, so that the record's buffers are reused from row to row.
             const std::string& text = textOf(chat, event.sequence);
-            record.text = traits.storage == 1 ? std::nullopt : std::optional<std::string>(text);
-            record.body = traits.storage == 2 ? std::nullopt : std::optional<std::vector<uint8_t>>(bodyOf(text));
+            if (traits.storage == 1)
+                record.text.reset();
+            else
+                record.text = text;
+            if (traits.storage == 2)
+                record.body.reset();
+            else
+                record.body = bodyOf(text);
             record.associatedGUID.reset();
             record.associatedType = 0;
             ++truth.messageCount;

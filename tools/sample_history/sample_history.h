@@ -33,9 +33,10 @@ namespace quillmark::SampleHistory {
 
 struct Options {
     uint64_t seed = 1;
-    // Totals including the showcase; absent means the showcase alone. Conversations are counted as the
-    // conversation list counts them, messages as it counts them (reactions not counted, which are added
-    // on top in a realistic share).
+    // Totals including the showcase; both absent means the showcase alone. Conversations are counted as
+    // the conversation list counts them, messages as it counts them (reactions not counted; they are
+    // added on top in a realistic share). With only `conversations`, each added one gets 20 messages;
+    // with only `messages`, one conversation is added for every 200 added messages.
     std::optional<int64_t> conversations;
     std::optional<int64_t> messages;
 };

@@ -125,8 +125,8 @@ public:
         return a;
     }
 
-    // Fills the chat with everyday messages between `from` and `to`, some with a tapback, and returns how
-    // many it wrote (reactions not counted).
+    // Fills the chat with `count` everyday messages between the dates `from` and `to`, each in the
+    // language of a voice picked at random, about one in eight with a tapback from someone else.
     void chatter(int chat, int count, int64_t from, int64_t to, const std::vector<std::pair<int64_t, Language>>& voices,
                  int textOnlyPercent = 15) {
         for (int i = 0; i < count; ++i) {
@@ -150,8 +150,6 @@ public:
             message.reactions.push_back(stands(kind, reactor));
         }
     }
-
-    const Handle& handleRow(int64_t rowid) const { return plan_.handle(rowid); }
 
 private:
     int addChat(Chat chat) {
