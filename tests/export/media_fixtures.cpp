@@ -30,7 +30,7 @@ graphics::Picture markedPicture(int width, int height, int mark, std::array<uint
     return picture;
 }
 
-std::string withExifOrientation(const std::vector<uint8_t>& jpeg, int orientation) {
+std::string withExifOrientation(const std::string& jpeg, int orientation) {
     // Big-endian TIFF header, one IFD with one SHORT entry (tag 0x0112), no next IFD.
     const std::string tiff = std::string("MM\x00\x2a\x00\x00\x00\x08", 8) + std::string("\x00\x01", 2) +
                              std::string("\x01\x12\x00\x03\x00\x00\x00\x01", 8) +
@@ -38,8 +38,7 @@ std::string withExifOrientation(const std::vector<uint8_t>& jpeg, int orientatio
     const std::string payload = std::string("Exif\x00\x00", 6) + tiff;
     const size_t length = payload.size() + 2;
     std::string segment = std::string("\xff\xe1", 2) + char(length >> 8) + char(length & 0xff) + payload;
-    std::string bytes(jpeg.begin(), jpeg.end());
-    return bytes.substr(0, 2) + segment + bytes.substr(2);
+    return jpeg.substr(0, 2) + segment + jpeg.substr(2);
 }
 
 std::string pdfDocument(const std::string& content, const std::string& mediaBox, int rotate,

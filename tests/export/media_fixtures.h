@@ -28,7 +28,7 @@ graphics::Picture markedPicture(int width, int height, int mark, std::array<uint
                                 std::array<uint8_t, 3> corner);
 
 // The JPEG with an EXIF segment holding only the orientation tag, put right after the start marker.
-std::string withExifOrientation(const std::vector<uint8_t>& jpeg, int orientation);
+std::string withExifOrientation(const std::string& jpeg, int orientation);
 
 // A PDF document of one page with the content stream, its media box, rotation and crop box (none when empty).
 std::string pdfDocument(const std::string& content, const std::string& mediaBox = "0 0 612 792", int rotate = 0,
