@@ -1,0 +1,225 @@
+#include "export/layout/record_layout.h"
+
+#include <gtest/gtest.h>
+
+#include "export/layout/column_row.h"
+#include "export/layout/ink.h"
+#include "export/layout/text_block.h"
+#include "layout_test_support.h"
+#include "support/temp_dir.h"
+
+namespace quillmark {
+namespace {
+
+using namespace testing;
+using Lines = std::vector<std::string>;
+
+const std::string hashA(64, 'a');
+
+class RecordLayoutTest : public ::testing::Test {
+protected:
+    AttachmentMedia media;
+    ExportOptions record = options(ExportLayout::record);
+
+    Lines lines(const MessageThread& t) {
+        auto fingerprint = Fingerprint::compute(t, media);
+        RenderInput input{t, record, fingerprint, media};
+        return describe(RecordLayout::blocks(input, 504));
+    }
+    // The blocks after the cover's page break.
+    Lines body(const MessageThread& t) {
+        Lines all = lines(t);
+        auto at = std::find(all.begin(), all.end(), "pagebreak");
+        return Lines(at + 1, all.end());
+    }
+    Lines cover(const MessageThread& t) {
+        auto fingerprint = Fingerprint::compute(t, media);
+        fingerprint.hex = std::string(64, '0');
+        RenderInput input{t, record, fingerprint, media};
+        return describe(RecordLayout::cover(input, Dates(record)));
+    }
+};
+
+TEST_F(RecordLayoutTest, OneDayHeadingPerCalendarDayInTheExportsZone) {
+    auto t = thread(oneToOne(), {message(1, 1711942200, anna, "late"),             // Sun Mar 31, 11:30 PM
+                                 message(2, 1711942200 + 1200, std::nullopt, "later"),  // 11:50 PM
+                                 message(3, 1711945800, anna, "after midnight")});  // Mon Apr 1, 12:30 AM
+    EXPECT_EQ(body(t), (Lines{"day Sunday, March 31, 2024", "row 11:30:00 PM | Anna Berg | {text late}",
+                              "row 11:50:00 PM | Cleo Park | {text later}", "day Monday, April 1, 2024",
+                              "row 12:30:00 AM | Anna Berg | {text after midnight}"}));
+}
+
+TEST_F(RecordLayoutTest, ServiceOtherThanIMessageStandsUnderTheTime) {
+    Message sms = message(1, march5, anna, "a");
+    sms.service = "SMS";
+    Message none = message(2, march5 + 1, anna, "b");
+    none.service = "";
+    Lines b = body(thread(oneToOne(), {sms, none}));
+    EXPECT_EQ(b[1], "row 7:05:09 PM\nSMS | Anna Berg | {text a}");
+    EXPECT_EQ(b[2], "row 7:05:10 PM | Anna Berg | {text b}");
+}
+
+TEST_F(RecordLayoutTest, MessageWithNothingToShowSaysEmpty) {
+    Message nobody = message(1, march5, std::nullopt, "");
+    nobody.isFromMe = false;
+    EXPECT_EQ(body(thread(oneToOne(), {nobody}))[1], "row 7:05:09 PM | Unknown | {text (empty)}");
+}
+
+TEST_F(RecordLayoutTest, SubjectReplyUnsentApplicationAndEvent) {
+    Message m = message(1, march5, anna, "Body");
+    m.subject = "Plans";
+    m.replyToGUID = "R";
+    Message unsent = message(2, march5 + 10, std::nullopt, "");
+    unsent.unsentAt = Date{march5 + 70};
+    Message app = message(3, march5 + 20, anna, "");
+    app.appKind = "Apple Pay";
+    Message event = message(4, march5 + 30, anna, "");
+    event.event = "Anna Berg left the conversation.";
+    auto t = thread(oneToOne(), {m, unsent, app, event});
+    t.replies["R"] = {"Cleo Park", "first line\n" + std::string(95, 'z'), Date{1709596800}};
+    Lines b = body(t);
+    EXPECT_EQ(b[1], "row 7:05:09 PM | Anna Berg | {text In reply to Cleo Park, Mar 4, 2024, 7:00:00 PM: “first line " +
+                        std::string(78, 'z') + "…”} {gap 2} {text Plans} {text Body}");
+    EXPECT_EQ(b[2], "row 7:05:19 PM | Cleo Park | {text Message unsent by Cleo Park at 7:06:19 PM. Messages does not "
+                    "keep its text.}");
+    EXPECT_EQ(b[3], "row 7:05:29 PM | Anna Berg | {text [Apple Pay]}");
+    EXPECT_EQ(b[4], "row 7:05:39 PM |  | {text Anna Berg left the conversation.}");
+}
+
+TEST_F(RecordLayoutTest, AttachmentNumbersRunThroughTheExportAndTheAppendix) {
+    TempDir dir;
+    auto photo = writeJPEG(dir / "IMG_1.jpg", 800, 600);
+    auto notes = dir.write("notes.txt", "hello");
+    Message first = message(1, march5, anna, "three files");
+    first.attachments = {attachment("A1", photo, 1500000), attachment("A2", notes, 5),
+                         attachment("A3", dir / "gone.heic", 2048)};
+    Message second = message(2, march5 + 60, std::nullopt, "");
+    second.attachments = {attachment("A4", notes, 5)};
+    auto t = thread(oneToOne(), {first, second});
+    std::string photoHash = *media.sha256(photo.string());
+    std::string notesHash = *media.sha256(notes.string());
+    Lines b = body(t);
+    ASSERT_EQ(b.size(), 12u);
+    EXPECT_EQ(b[1], "row 7:05:09 PM | Anna Berg | {text three files} {gap 3} {picture 260x195 #1 · IMG_1.jpg · 1.5 MB\n"
+                    "SHA-256 " + photoHash + "} {gap 3} {text #2 · notes.txt · 5 bytes\nSHA-256 " + notesHash +
+                    "} {gap 3} {text Attachment #3, gone.heic (2 KB): not on this Mac — Messages keeps it in iCloud "
+                    "only. Open it in Messages to download it, then export again.}");
+    EXPECT_EQ(b[2], "row 7:06:09 PM | Cleo Park | {gap 3} {text #4 · notes.txt · 5 bytes\nSHA-256 " + notesHash + "}");
+    EXPECT_EQ(Lines(b.begin() + 3, b.begin() + 9),
+              (Lines{"pagebreak", "text Attachments", "gap 4",
+                     "text Every file in this conversation, in order, with its size and SHA-256.", "gap 10",
+                     "row #1 | Mar 5, 2024, 7:05:09 PM | {text IMG_1.jpg · 1.5 MB · Anna Berg\n" + photoHash + "}"}));
+    EXPECT_EQ(b[10], "row #3 | Mar 5, 2024, 7:05:09 PM | {text gone.heic · 2 KB · Anna Berg\nnot on this Mac}");
+    EXPECT_EQ(b[11], "row #4 | Mar 5, 2024, 7:06:09 PM | {text notes.txt · 5 bytes · Cleo Park\n" + notesHash + "}");
+}
+
+TEST_F(RecordLayoutTest, AppendixRowsHaveAHairlineAndMissingFilesAreRed) {
+    TempDir dir;
+    Message m = message(1, march5, anna, "");
+    m.attachments = {attachment("A1", dir / "gone.heic")};
+    auto t = thread(oneToOne(), {m});
+    auto fingerprint = Fingerprint::compute(t, media);
+    RenderInput input{t, record, fingerprint, media};
+    BlockList appendix = RecordLayout::appendix(input, Dates(record));
+    auto row = dynamic_cast<const ColumnRow*>(appendix.back().get());
+    ASSERT_TRUE(row);
+    EXPECT_TRUE(row->rule);
+    EXPECT_EQ(row->bottom, 9);
+    EXPECT_EQ(row->left[0].width, 24);
+    EXPECT_EQ(row->left[1].width, 128);
+    auto text = dynamic_cast<const TextBlock*>(row->parts[0].get());
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->text.runs().back().attributes.color, Ink::red);
+}
+
+TEST_F(RecordLayoutTest, NoAppendixWithoutAttachments) {
+    Lines b = body(thread(oneToOne(), {message(1, march5, anna, "a")}));
+    EXPECT_EQ(std::count(b.begin(), b.end(), "pagebreak"), 0);
+}
+
+TEST_F(RecordLayoutTest, NotesEditsReactionsAndReadReceipts) {
+    Message m = message(1, march5, std::nullopt, "final");
+    m.editedAt = Date{march5 + 120};
+    m.editHistory = {{std::string(120, 'a'), Date{march5}}, {"two\nlines " + std::string(115, 'b'), std::nullopt}};
+    m.effect = "Slam";
+    m.reactions = {{ReactionKind::like, "👍", false, anna, Date{march5 + 60}},
+                   {ReactionKind::love, "❤️", true, std::nullopt, Date{march5 + 86400}},
+                   {ReactionKind::laugh, "😂", false, std::nullopt, Date{march5 + 30}}};
+    m.dateRead = Date{march5 + 86400 * 2};
+    Lines b = body(thread(oneToOne(), {m}));
+    EXPECT_EQ(b[1], "row 7:05:09 PM | Cleo Park | {text final} {gap 2} {text Edited at 7:07:09 PM — earlier: “" +
+                        std::string(120, 'a') + "” (7:05:09 PM), “two lines " + std::string(109, 'b') +
+                        "…”\nSent with Slam\nReactions: 👍 Anna Berg 7:06:09 PM · ❤️ Cleo Park Mar 6, 2024, 7:05:09 PM · "
+                        "😂 Unknown 7:05:39 PM\nRead Mar 7, 2024, 7:05:09 PM}");
+}
+
+TEST_F(RecordLayoutTest, ReadReceiptsOnlyWhenLaterAndOnlyForTheOwnersMessages) {
+    Message same = message(1, march5, std::nullopt, "a");
+    same.dateRead = Date{march5};
+    Message later = message(2, march5 + 1, std::nullopt, "b");
+    later.dateRead = Date{march5 + 61};
+    Message theirs = message(3, march5 + 2, anna, "c");
+    theirs.dateRead = Date{march5 + 100};
+    Lines b = body(thread(oneToOne(), {same, later, theirs}));
+    EXPECT_EQ(b[1], "row 7:05:09 PM | Cleo Park | {text a}");
+    EXPECT_EQ(b[2], "row 7:05:10 PM | Cleo Park | {text b} {gap 2} {text Read 7:06:10 PM}");
+    EXPECT_EQ(b[3], "row 7:05:11 PM | Anna Berg | {text c}");
+}
+
+TEST_F(RecordLayoutTest, CoverOfAGroup) {
+    Message m = message(1, march5, anna, "a");
+    m.attachments = {attachment("A1", "/nonexistent/x.jpg")};
+    Message n = message(2, march5 + 86400, ben, "b");
+    n.service = "SMS";
+    auto t = thread(group({anna, Participant{"+4915112345678", std::nullopt}}, "Trip"), {m, n});
+    t.conversation.services = {"SMS", "iMessage"};
+    Lines c = cover(t);
+    ASSERT_EQ(c.size(), 13u);
+    EXPECT_EQ(c[0], "text Messages with Trip");
+    EXPECT_EQ(c[1], "gap 4");
+    EXPECT_EQ(c[2], "text March 5 – 6, 2024");
+    EXPECT_EQ(c[3], "gap 22");
+    EXPECT_EQ(c[4], "panel | Participants: Anna Berg — +1 (555) 123-4567\n+4915112345678\nCleo Park — the owner of this Mac"
+                    " | Conversation name: Trip | First message: Mar 5, 2024, 7:05:09 PM | Last message: Mar 6, 2024, "
+                    "7:05:09 PM | Contents: 2 messages, 1 attachment | Services: SMS, iMessage | Times shown in: "
+                    "America/New_York (GMT−5) | Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from the "
+                    "Messages history on this Mac, opened read-only");
+    EXPECT_EQ(c[5], "gap 18");
+    EXPECT_EQ(c[6], "text Fingerprint");
+    EXPECT_EQ(c[8], "panel | SHA-256: 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000");
+    EXPECT_EQ(c[9], "gap 8");
+    EXPECT_EQ(c[10].substr(0, 39), "text This number is calculated from eve");
+    EXPECT_EQ(c[11], "gap 14");
+    EXPECT_EQ(c[12], "text Each attachment's own SHA-256 is printed next to it and listed at the end. Times are to the "
+                     "second, as Messages records them.");
+}
+
+TEST_F(RecordLayoutTest, CoverOfAnEmptyThreadAndSingularCounts) {
+    auto empty = cover(thread(oneToOne(), {}));
+    EXPECT_EQ(empty[0], "text Messages with Anna Berg");
+    EXPECT_EQ(empty[2], "text ");
+    // No first and last message; the zone at the export time (daylight saving on April 2).
+    EXPECT_EQ(empty[4], "panel | Participants: Anna Berg — +1 (555) 123-4567\nCleo Park — the owner of this Mac | "
+                        "Contents: 0 messages | Services: iMessage | Times shown in: America/New_York (GMT−4) | "
+                        "Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from the Messages history on this "
+                        "Mac, opened read-only");
+    Message m = message(1, march5, anna, "a");
+    m.attachments = {attachment("A1", "/nonexistent/x.jpg")};
+    EXPECT_NE(cover(thread(oneToOne(), {m}))[4].find("Contents: 1 message, 1 attachment |"), std::string::npos);
+}
+
+TEST_F(RecordLayoutTest, RowGeometryLeavesTheRightColumnForTheMessage) {
+    auto t = thread(oneToOne(), {message(1, march5, anna, "a")});
+    auto fingerprint = Fingerprint::compute(t, media);
+    RenderInput input{t, record, fingerprint, media};
+    BlockList blocks = RecordLayout::blocks(input, 504);
+    auto row = dynamic_cast<const ColumnRow*>(blocks.back().get());
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->rightWidth(504), 504 - 182);
+    EXPECT_EQ(row->gutter, 10);
+    EXPECT_EQ(row->bottom, 7);
+    EXPECT_FALSE(row->rule);
+}
+
+}  // namespace
+}  // namespace quillmark

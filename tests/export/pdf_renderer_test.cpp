@@ -1,0 +1,240 @@
+#include "export/pdf_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+
+#include "export/dates.h"
+#include "export/formats.h"
+#include "export/graphics/pdf_document.h"
+#include "layout/layout_test_support.h"
+#include "support/temp_dir.h"
+
+namespace quillmark {
+namespace {
+
+using namespace testing;
+
+// The output of a shell command; nothing when it cannot run or fails.
+std::optional<std::string> run(const std::string& command) {
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return std::nullopt;
+    std::string out;
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    if (pclose(pipe) != 0) return std::nullopt;
+    return out;
+}
+
+bool havePoppler() { return run("pdfinfo -v").has_value() || run("which pdfinfo").has_value(); }
+
+std::vector<Message> chatter(int count, double start = march5) {
+    std::vector<Message> out;
+    for (int i = 0; i < count; ++i) {
+        out.push_back(message(i + 1, start + i * 97, i % 3 ? std::optional(anna) : std::nullopt,
+                              "Message number " + std::to_string(i + 1) + " says something about the day."));
+    }
+    return out;
+}
+
+class PDFRendererTest : public ::testing::Test {
+protected:
+    AttachmentMedia media;
+    TempDir dir;
+
+    std::filesystem::path write(const PDFRenderer::Output& out, const std::string& name = "export.pdf") {
+        auto path = dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(out.data.data()), static_cast<std::streamsize>(out.data.size()));
+        return path;
+    }
+    std::string pageText(const std::filesystem::path& pdf, int page) {
+        return run("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
+                   pdf.string() + "' -")
+            .value_or("");
+    }
+};
+
+TEST(PDFRendererGeometry, ContentRectangles) {
+    EXPECT_EQ(PDFRenderer::content(ExportLayout::record, Paper::letter), (graphics::Rect{54, 71.2, 504, 651.6}));
+    EXPECT_EQ(PDFRenderer::content(ExportLayout::book, Paper::letter), (graphics::Rect{54, 43.2, 504, 679.6}));
+    graphics::Rect a4 = PDFRenderer::content(ExportLayout::record, Paper::a4);
+    EXPECT_DOUBLE_EQ(a4.x, 54);
+    EXPECT_DOUBLE_EQ(a4.y, 71.2);
+    EXPECT_NEAR(a4.width, 487.28, 1e-9);
+    EXPECT_NEAR(a4.height, 701.49, 1e-9);
+}
+
+TEST(PDFRendererNames, LaterNamesReplaceEarlierOnesAndUnnamedHandlesAreLeftOut) {
+    auto t = thread(group({anna, Participant{"+4915112345678", std::nullopt}}), {});
+    Message m = message(1, march5, Participant{"+15551234567", "Anna B."}, "a");
+    m.reactions = {{ReactionKind::like, "👍", false, Participant{"ben@example.com", "Ben"}, Date{march5}},
+                   {ReactionKind::like, "👍", false, Participant{"+4915112345678", std::nullopt}, Date{march5}}};
+    t.messages = {m};
+    EXPECT_EQ(PDFRenderer::names(t),
+              (std::map<std::string, std::string>{{"+15551234567", "Anna B."}, {"ben@example.com", "Ben"}}));
+}
+
+TEST_F(PDFRendererTest, OnePageRecordExport) {
+    auto t = thread(oneToOne(), {message(1, march5, anna, "Hello"), message(2, march5 + 60, std::nullopt, "Hi")});
+    t.range = DateRange{Date{1709251200}, std::nullopt};
+    auto o = options(ExportLayout::record);
+    std::vector<double> progress;
+    auto out = PDFRenderer::render(t, o, media, [&](double p) { progress.push_back(p); });
+    ASSERT_FALSE(out.data.empty());
+    EXPECT_EQ(out.pages, 2);  // the cover, then the messages
+    EXPECT_EQ(out.fingerprint, Fingerprint::compute(t, media).hex);
+    EXPECT_EQ(progress, (std::vector<double>{0.1, 0.5, 0.5 + 1.0 / 4, 1.0}));
+
+    EXPECT_EQ(out.record.version, 1);
+    EXPECT_EQ(out.record.chats, t.conversation.chatGUIDs);
+    EXPECT_EQ(out.record.start, t.range.start);
+    EXPECT_FALSE(out.record.end);
+    EXPECT_EQ(out.record.options, o);
+    EXPECT_EQ(out.record.names, (std::map<std::string, std::string>{{"+15551234567", "Anna Berg"}}));
+    EXPECT_EQ(out.record.fingerprint, out.fingerprint);
+    EXPECT_EQ(out.record.messages, 2);
+    EXPECT_EQ(out.record.pages, 2);
+
+    auto pdf = graphics::PDFDocument::open(out.data);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->pageCount(), 2);
+    EXPECT_EQ(pdf->pageSize(0), (graphics::Size{612, 792}));
+    EXPECT_EQ(pdf->info("Title"), "Messages with Anna Berg");
+    EXPECT_EQ(pdf->info("Author"), "Cleo Park");
+    EXPECT_EQ(pdf->info("Creator"), "Quillmark 1.2");
+    EXPECT_EQ(pdf->info("Subject"), "Messages, " + Dates(o).range(Date{march5}, Date{march5 + 60}) +
+                                        " \u00b7 SHA-256 " + out.fingerprint);
+    ASSERT_EQ(pdf->keywords().size(), 1u);
+    EXPECT_EQ(pdf->keywords()[0].rfind("quillmark-verify:", 0), 0u);
+    EXPECT_EQ(VerificationRecord::read(*pdf), out.record);
+
+    std::string footer = "Quillmark \u00b7 SHA-256 " + Formats::grouped(out.fingerprint.substr(0, 16), 4);
+    std::string cover = pdf->pageText(0), messages = pdf->pageText(1);
+    EXPECT_NE(cover.find(footer), std::string::npos) << cover;
+    EXPECT_NE(cover.find("Page 1 of 2"), std::string::npos);
+    EXPECT_NE(messages.find("Page 2 of 2"), std::string::npos);
+    EXPECT_NE(messages.find(footer), std::string::npos);
+    // The running header stands on page 2 only.
+    EXPECT_EQ(cover.find("Messages with Anna Berg"), cover.rfind("Messages with Anna Berg"));
+    EXPECT_NE(messages.find("Messages with Anna Berg"), std::string::npos);
+    EXPECT_NE(messages.find("Tuesday, March 5, 2024"), std::string::npos);
+    EXPECT_NE(messages.find("Hello"), std::string::npos);
+}
+
+TEST_F(PDFRendererTest, DocumentInformationThroughPdfinfo) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
+    auto t = thread(oneToOne(), {message(1, march5, anna, "Hello")});
+    auto out = PDFRenderer::render(t, options(ExportLayout::record, Paper::a4, "   "), media);
+    auto info = run("pdfinfo '" + write(out).string() + "'");
+    ASSERT_TRUE(info);
+    EXPECT_NE(info->find("Title:           Messages with Anna Berg\n"), std::string::npos) << *info;
+    // An owner's name of blanks is written as it is.
+    EXPECT_NE(info->find("Author:             \n"), std::string::npos) << *info;
+    EXPECT_NE(info->find("Creator:         Quillmark 1.2\n"), std::string::npos);
+    EXPECT_NE(info->find("Subject:         Messages, March 5, 2024 \u00b7 SHA-256 " + out.fingerprint), std::string::npos);
+    EXPECT_NE(info->find("Keywords:        " + out.record.encoded() + "\n"), std::string::npos);
+    EXPECT_NE(info->find("Pages:           2\n"), std::string::npos);
+    EXPECT_NE(info->find("595.28 x 841.89 pts (A4)"), std::string::npos);
+    EXPECT_EQ(VerificationRecord::record(write(out).string()), out.record);
+}
+
+TEST_F(PDFRendererTest, EmptyOwnerNameAndEmptyThread) {
+    auto out = PDFRenderer::render(thread(oneToOne(), {}), options(ExportLayout::record, Paper::letter, ""), media);
+    auto pdf = graphics::PDFDocument::open(out.data);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(out.pages, 1);
+    EXPECT_EQ(pdf->info("Author"), "Quillmark");
+    EXPECT_EQ(pdf->info("Subject"), "Messages,  \u00b7 SHA-256 " + out.fingerprint);
+    EXPECT_NE(pdf->pageText(0).find("Page 1 of 1"), std::string::npos);
+}
+
+TEST_F(PDFRendererTest, FooterAndHeaderSitWhereTheyBelongOnA4) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
+    auto t = thread(oneToOne(), chatter(3));
+    auto out = PDFRenderer::render(t, options(ExportLayout::record, Paper::a4), media);
+    auto html = run("pdftotext -bbox -f 2 -l 2 '" + write(out).string() + "' -");
+    ASSERT_TRUE(html);
+    // Each word as xMin, yMin, xMax, yMax, at its first occurrence; the last word on its own.
+    std::map<std::string, std::array<double, 4>> words;
+    std::array<double, 4> lastWord{};
+    std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+    for (auto it = std::sregex_iterator(html->begin(), html->end(), word); it != std::sregex_iterator(); ++it) {
+        lastWord = {std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])};
+        words.emplace((*it)[5].str(), lastWord);
+    }
+    ASSERT_TRUE(words.count("Page") && words.count("Quillmark") && words.count("Messages"));
+    // The footer's line of text starts at 841.89 − 55.2 = 786.69; the page number ends at the content's
+    // right edge, the fingerprint line starts at its left edge.
+    EXPECT_NEAR(words["Page"][1], 786.69, 2.5);
+    EXPECT_NEAR(words["Quillmark"][0], 54, 0.5);
+    EXPECT_NEAR(lastWord[2], 54 + 487.28, 0.5);  // "Page 2 of 2" is the last text drawn
+    // The running header's title at 41.2 on the left.
+    EXPECT_NEAR(words["Messages"][1], 41.2, 2.5);
+    EXPECT_NEAR(words["Messages"][0], 54, 0.5);
+}
+
+TEST_F(PDFRendererTest, BookExportHasPageNumbersFromPageTwoOnly) {
+    auto t = thread(oneToOne(), {message(1, march5, anna, "Hello"), message(2, march5 + 60, std::nullopt, "Hi")});
+    auto o = options(ExportLayout::book);
+    auto out = PDFRenderer::render(t, o, media);
+    auto pdf = graphics::PDFDocument::open(out.data);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(out.pages, 2);
+    EXPECT_EQ(pdf->info("Title"), "Anna Berg");
+    EXPECT_EQ(VerificationRecord::read(*pdf), out.record);
+    EXPECT_EQ(out.record.options.layout, ExportLayout::book);
+    std::string cover = pdf->pageText(0), page2 = pdf->pageText(1);
+    EXPECT_NE(cover.find("Anna & Cleo"), std::string::npos) << cover;
+    EXPECT_EQ(cover.find("Quillmark"), std::string::npos);
+    EXPECT_EQ(page2.find("SHA-256"), std::string::npos);
+    EXPECT_EQ(page2.find("Page"), std::string::npos);
+    EXPECT_NE(page2.find("March 2024"), std::string::npos);
+    // The page number is the last line of the page.
+    std::string trimmed = page2.substr(0, page2.find_last_not_of(" \n\f") + 1);
+    EXPECT_EQ(trimmed.substr(trimmed.size() - 1), "2") << page2;
+}
+
+TEST_F(PDFRendererTest, LongExportReportsProgressEveryEighthPage) {
+    auto t = thread(oneToOne(), chatter(600));
+    std::vector<double> progress;
+    auto out = PDFRenderer::render(t, options(ExportLayout::record), media, [&](double p) { progress.push_back(p); });
+    ASSERT_GT(out.pages, 9);
+    std::vector<double> expected{0.1, 0.5};
+    for (int i = 0; i < out.pages; i += 8) expected.push_back(0.5 + (i + 1) / 2.0 / out.pages);
+    expected.push_back(1.0);
+    EXPECT_EQ(progress, expected);
+    auto pdf = graphics::PDFDocument::open(out.data);
+    ASSERT_TRUE(pdf);
+    EXPECT_EQ(pdf->pageCount(), out.pages);
+    std::string last = pdf->pageText(out.pages - 1);
+    EXPECT_NE(last.find("Page " + std::to_string(out.pages) + " of " + std::to_string(out.pages)), std::string::npos);
+    EXPECT_NE(last.find("Message number 600 says"), std::string::npos);
+}
+
+TEST_F(PDFRendererTest, SameExportGivesTheSameBytes) {
+    auto t = thread(oneToOne(), chatter(20));
+    auto a = PDFRenderer::render(t, options(ExportLayout::record), media);
+    auto b = PDFRenderer::render(t, options(ExportLayout::record), media);
+    EXPECT_EQ(a.data, b.data);
+}
+
+TEST_F(PDFRendererTest, PicturesMadeAheadGiveTheSameDocumentAsPicturesMadeInTurn) {
+    std::vector<Message> messages = chatter(6);
+    for (int i = 0; i < 6; ++i) {
+        auto file = writeJPEG(dir / ("IMG_" + std::to_string(i) + ".jpg"), 120 + 40 * i, 90 + 10 * i);
+        messages[static_cast<size_t>(i)].attachments = {attachment("P" + std::to_string(i), file)};
+    }
+    auto t = thread(oneToOne(), messages);
+    for (ExportLayout layout : {ExportLayout::book, ExportLayout::record}) {
+        auto oneThread = PDFRenderer::render(t, options(layout), media, {}, 1);
+        auto twoThreads = PDFRenderer::render(t, options(layout), media, {}, 2);
+        EXPECT_EQ(oneThread.data, twoThreads.data);
+        EXPECT_GT(oneThread.data.size(), 6000u);
+    }
+}
+
+}  // namespace
+}  // namespace quillmark
