@@ -46,15 +46,6 @@ TEST(AttributedBodyDecoding, onlyAnAttributedStringWithAStringGivesABody) {
     noGroups.beginAttributedString();
     noGroups.end();
     EXPECT_FALSE(AttributedBody::decode(noGroups.finish()));
-
-    ArchiveBuilder intFirst;
-    intFirst.beginAttributedString();
-    intFirst.w.beginGroup("i");
-    intFirst.w.writeInt(1);
-    intFirst.end();
-    EXPECT_FALSE(AttributedBody::decode(intFirst.finish()));
-
-    EXPECT_FALSE(AttributedBody::decode(testing::fromHex("040b73747265616d7479706564")));
     EXPECT_FALSE(AttributedBody::decode({}));
 
     // A string and no runs is a body without runs.
@@ -130,7 +121,7 @@ TEST(AttributedBodyDecoding, attributeValuesOfTheWrongKindAreLeftOut) {
                                        run(1, 1, std::nullopt, std::nullopt, "the later key wins"), run(2, 2, 3)));
 }
 
-TEST(AttributedBodyDecoding, malformedRunsAreSkipped) {
+TEST(AttributedBodyDecoding, malformedAndOverflowingRunsAreSkipped) {
     ArchiveBuilder b;
     b.beginAttributedString();
     b.string("abc");
@@ -143,88 +134,33 @@ TEST(AttributedBodyDecoding, malformedRunsAreSkipped) {
     b.w.beginGroup("Ii");  // another type string
     b.w.writeInt(1);
     b.w.writeInt(1);
-    b.end();
-    const auto body = AttributedBody::decode(b.finish());
-    ASSERT_TRUE(body);
-    // The dictionary after the skipped run was passed over with it; the valid run takes its own.
-    EXPECT_THAT(body->runs, ::testing::ElementsAre(run(0, 3, 0)));
-}
-
-// Run lengths are archived as 64-bit numbers; a sum past 2^63 would wrap the locations of every later
-// run. Such a run is treated as damage and skipped.
-TEST(AttributedBodyDecoding, aRunWhoseEndOverflowsIsSkipped) {
-    ArchiveBuilder b;
-    b.beginAttributedString();
-    b.string("abc");
-    b.run(1, 2);
-    partDictionary(b, 0);
+    // Run lengths are 64-bit numbers; a sum past 2^63 would wrap the locations of every later run, so
+    // such a run is treated as damage and skipped.
     b.run(1, INT64_MAX);
     b.run(1, 1);
     b.end();
     const auto body = AttributedBody::decode(b.finish());
     ASSERT_TRUE(body);
-    EXPECT_THAT(body->runs, ::testing::ElementsAre(run(0, 2, 0), run(2, 1, 0)));
+    // The dictionary after the skipped run was passed over with it; the valid run takes its own.
+    EXPECT_THAT(body->runs, ::testing::ElementsAre(run(0, 3, 0), run(3, 1, 0)));
 }
 
-TEST(AttributedBodyDerived, plainTextDropsMarkersAndTrimsWhiteSpace) {
-    auto plain = [](std::string text) { return AttributedBody{std::move(text), {}}.plainText(); };
-    EXPECT_EQ(plain(" \xef\xbf\xbc\n\t"), "");
-    EXPECT_EQ(plain("\xef\xbf\xbc  Hello\xef\xbf\xbc world \r\n"), "Hello world");
-    EXPECT_EQ(plain("\xc2\xa0\xe2\x80\xa8x\xe3\x80\x80"), "x");  // no-break space, line separator, ideographic space
-    EXPECT_EQ(plain("a\xef\xbf\xbc"), "a");
-}
-
-TEST(AttributedBodyWriting, attachmentsTakeTheMarkersInOrder) {
+// The writer's other cases (markers beyond the GUIDs, links that do not occur, UTF-16 lengths) are
+// covered by the round-trip property test; these pin down what it cannot see.
+TEST(AttributedBodyWriting, attachmentAndLinkRunsAsTheSystemReadsThem) {
     const std::vector<std::string> guids{"at_0_GUID"};
-    const auto body = AttributedBody::decode(AttributedBodyWriter::archive("a\xef\xbf\xbc" "b", guids));
-    ASSERT_TRUE(body);
-    EXPECT_EQ(body->text, "a\xef\xbf\xbc" "b");
-    EXPECT_THAT(body->runs, ::testing::ElementsAre(run(0, 1, 0), run(1, 1, 1, "at_0_GUID"), run(2, 1, 0)));
-    EXPECT_THAT(body->attachmentGUIDs(), ::testing::ElementsAre("at_0_GUID"));
-    EXPECT_EQ(body->plainText(), "ab");
-
-    // Markers beyond the last GUID stay unattributed; GUIDs beyond the last marker are dropped.
-    const std::vector<std::string> one{"G1"};
-    const auto twoMarkers = AttributedBody::decode(AttributedBodyWriter::archive("\xef\xbf\xbc\xef\xbf\xbc", one));
-    ASSERT_TRUE(twoMarkers);
-    EXPECT_THAT(twoMarkers->runs, ::testing::ElementsAre(run(0, 1, 1, "G1"), run(1, 1, 0)));
-    const std::vector<std::string> three{"G1", "G2", "G3"};
-    const auto oneMarker = AttributedBody::decode(AttributedBodyWriter::archive("x\xef\xbf\xbc", three));
-    ASSERT_TRUE(oneMarker);
-    EXPECT_THAT(oneMarker->attachmentGUIDs(), ::testing::ElementsAre("G1"));
-}
-
-TEST(AttributedBodyWriting, linksAreURLObjectsOverTheFirstOccurrenceOfTheirText) {
-    const std::map<std::string, std::string> links{
-        {"docs", "https://example.com/docs?a=1&b=%20"},
-        {"absent", "https://example.com/absent"},
-        {"broken", "https://exa mple.com"},      // a space: not a URL
-        {"also", "ht tp://x"},
-        {"here", "mailto:someone@example.com"},
-    };
-    const auto bytes = AttributedBodyWriter::archive("see docs and docs, broken, here", {}, links);
+    const std::map<std::string, std::string> links{{"b", "mailto:someone@example.com"}};
+    const auto bytes = AttributedBodyWriter::archive("a\xef\xbf\xbc" "b", guids, links);
     const auto body = AttributedBody::decode(bytes);
     ASSERT_TRUE(body);
-    EXPECT_THAT(body->runs, ::testing::ElementsAre(run(0, 4, 0), run(4, 4, 0, std::nullopt, "https://example.com/docs?a=1&b=%20"),
-                                                   run(8, 19, 0), run(27, 4, 0, std::nullopt, "mailto:someone@example.com")));
+    EXPECT_THAT(body->runs, ::testing::ElementsAre(run(0, 1, 0), run(1, 1, 1, "at_0_GUID"),
+                                                   run(2, 1, 0, std::nullopt, "mailto:someone@example.com")));
+    EXPECT_EQ(body->plainText(), "ab");
     // The link is archived as a URL object, not as text.
     EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("NSURL"), std::string::npos);
-}
 
-TEST(AttributedBodyWriting, runLengthsCountUTF16Units) {
-    const std::map<std::string, std::string> links{{"go", "https://go.example"}};
-    const auto body = AttributedBody::decode(AttributedBodyWriter::archive("\xf0\x9f\x98\x80 go", {}, links));
-    ASSERT_TRUE(body);
-    EXPECT_THAT(body->runs, ::testing::ElementsAre(run(0, 3, 0), run(3, 2, 0, std::nullopt, "https://go.example")));
-}
-
-TEST(AttributedBodyWriting, emptyAndInvalidTexts) {
-    const auto empty = AttributedBody::decode(AttributedBodyWriter::archive(""));
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->text, "");
-    EXPECT_TRUE(empty->runs.empty());
-
-    // Invalid UTF-8 is replaced before archiving, so that the runs still cover the archived text.
+    // An empty text has no runs; invalid UTF-8 is replaced before archiving, so the runs still cover it.
+    EXPECT_TRUE(AttributedBody::decode(AttributedBodyWriter::archive(""))->runs.empty());
     const auto repaired = AttributedBody::decode(AttributedBodyWriter::archive("a\xff" "b"));
     ASSERT_TRUE(repaired);
     EXPECT_EQ(repaired->text, "a\xef\xbf\xbd" "b");

@@ -26,21 +26,6 @@ std::vector<uint8_t> fromHex(std::string_view hex) {
     return out;
 }
 
-std::string base64(const std::vector<uint8_t>& bytes) {
-    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t n = static_cast<uint32_t>(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) n |= static_cast<uint32_t>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size()) n |= bytes[i + 2];
-        out += alphabet[(n >> 18) & 63];
-        out += alphabet[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? alphabet[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? alphabet[n & 63] : '=';
-    }
-    return out;
-}
-
 void append(std::vector<uint8_t>& out, std::initializer_list<int> bytes) {
     for (int b : bytes) out.push_back(static_cast<uint8_t>(b));
 }

@@ -16,7 +16,6 @@ namespace quillmark::testing {
 
 std::vector<uint8_t> readBytes(const std::filesystem::path& path);
 std::vector<uint8_t> fromHex(std::string_view hex);
-std::string base64(const std::vector<uint8_t>& bytes);
 
 // The bytes of a version 4 typedstream header.
 std::vector<uint8_t> header();
