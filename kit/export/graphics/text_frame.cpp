@@ -98,7 +98,7 @@ int toUnits(double points) {
     return static_cast<int>(std::clamp(units, double(INT_MIN / 4), double(INT_MAX / 4)));
 }
 
-double toPoints(int units) {
+double toPoints(int64_t units) {
     return static_cast<double>(units) / PANGO_SCALE;
 }
 
@@ -416,7 +416,7 @@ TextFrame::TextFrame(const AttributedText& text, double width) : length_(text.le
     UTF16Counter units(s);
     size_t start = 0;
     size_t runIndex = 0;
-    int top = 0;
+    int64_t top = 0;
     while (start < s.size()) {
         size_t end = start;
         size_t separator = 0;

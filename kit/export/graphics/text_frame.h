@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,7 +54,10 @@ private:
     struct Line {
         PangoLayoutLine* line = nullptr;
         size_t paragraph = 0;
-        int top = 0, bottom = 0, baseline = 0, x = 0;  // Pango units from the frame's top-left corner
+        // Pango units from the frame's top-left corner; 64 bits, as a long text of many paragraphs can
+        // be taller than an int of Pango units holds.
+        int64_t top = 0, bottom = 0, baseline = 0;
+        int x = 0;
         size_t startUnit = 0;                           // UTF-16 position of the line's first character
     };
 
