@@ -12,6 +12,7 @@
 
 #include "body/attributed_body.h"
 #include "body/summary_info.h"
+#include "body/typed_stream.h"
 
 namespace {
 
@@ -100,4 +101,14 @@ void BM_SummaryInfo(benchmark::State& state) {
 }
 BENCHMARK(BM_SummaryInfo);
 
+}  // namespace
+
+namespace {
+void BM_ReaderOnly(benchmark::State& state) {
+    static const Archives archives = messageArchives();
+    for (auto _ : state)
+        for (const auto& archive : archives) benchmark::DoNotOptimize(quillmark::TypedStream::decode(archive));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(archives.size()));
+}
+BENCHMARK(BM_ReaderOnly);
 }  // namespace

@@ -70,20 +70,28 @@ Attributes attributesOf(const Object& dictionary, Limits& limits) {
         if (k != Key::other) values[static_cast<int>(k)] = member;
     }
     Attributes out;
-    auto text = [&](Key k) -> std::optional<PlainValue> {
-        if (!values[static_cast<int>(k)]) return std::nullopt;
+    auto value = [&](Key k) -> PlainValue {
+        if (!values[static_cast<int>(k)]) return {};
         return plainValue(*values[static_cast<int>(k)], limits);
     };
-    if (auto v = text(Key::part); v && v->integer()) out.partIndex = *v->integer();
-    if (auto v = text(Key::guid); v && v->text()) out.attachmentGUID = *v->text();
-    if (auto v = text(Key::link)) {
-        if (v->url()) {
-            out.link = v->url()->string;
-        } else if (v->text()) {
-            out.link = *v->text();
+    auto text = [](PlainValue&& v) -> std::optional<std::string> {
+        if (auto* s = std::get_if<std::string>(&v.value)) return std::move(*s);
+        return std::nullopt;
+    };
+    if (values[0]) {
+        const PlainValue part = value(Key::part);
+        if (part.integer()) out.partIndex = *part.integer();
+    }
+    if (values[1]) out.attachmentGUID = text(value(Key::guid));
+    if (values[2]) {
+        PlainValue link = value(Key::link);
+        if (auto* u = std::get_if<URLValue>(&link.value)) {
+            out.link = std::move(u->string);
+        } else {
+            out.link = text(std::move(link));
         }
     }
-    if (auto v = text(Key::mention); v && v->text()) out.mention = *v->text();
+    if (values[3]) out.mention = text(value(Key::mention));
     --limits.depth;
     return out;
 }
@@ -114,6 +122,7 @@ std::optional<AttributedBody> attributedBody(const Object& root, Limits& limits)
     std::vector<Attributes> known;
     int64_t location = 0;
     const auto groups = root.groups();
+    body.runs.reserve(groups.size() / 2);
     size_t cursor = 1;
     while (cursor < groups.size()) {
         const auto header = runHeader(groups[cursor]);

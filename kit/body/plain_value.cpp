@@ -28,7 +28,15 @@ constexpr std::array<std::pair<std::string_view, Rule>, 9> ruleNames{{
 }};
 
 // What an object stands for when the conversion does not (or may not) look inside it.
-PlainValue placeholder(const Object& object) { return "<" + std::string(object.className()) + ">"; }
+PlainValue placeholder(const Object& object) {
+    const std::string_view name = object.className();
+    std::string text;
+    text.reserve(name.size() + 2);
+    text.push_back('<');
+    text.append(name);
+    text.push_back('>');
+    return text;
+}
 
 // The objects that begin the groups after the first: the entries of archived collections.
 template <typename F>
@@ -86,12 +94,15 @@ PlainValue list(const Object& object, Limits& limits) {
 
 Rule ruleOf(const Object& object) {
     size_t best = ruleNames.size();
-    for (std::string_view name : object.classChain())
+    for (std::string_view name : object.classChain()) {
+        // Every name of the table begins "NS"; most class names of a chain can be passed over at once.
+        if (name.size() < 5 || name[0] != 'N' || name[1] != 'S') continue;
         for (size_t i = 0; i < best; ++i)
             if (ruleNames[i].first == name) {
                 best = i;
                 break;
             }
+    }
     return best < ruleNames.size() ? ruleNames[best].second : Rule::other;
 }
 

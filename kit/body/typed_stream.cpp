@@ -577,6 +577,30 @@ private:
     std::pmr::vector<size_t> slots_;
 };
 
+// Arena
+
+Arena::~Arena() {
+    while (blocks_) {
+        Block* previous = blocks_->previous;
+        ::operator delete(blocks_);
+        blocks_ = previous;
+    }
+}
+
+void* Arena::grow(size_t bytes, size_t alignment) {
+    // Each block is at least twice the last, so an archive takes a handful of them at most.
+    const size_t size = std::max(nextSize_, bytes + alignment + sizeof(Block));
+    auto* block = static_cast<Block*>(::operator new(size));
+    block->previous = blocks_;
+    blocks_ = block;
+    nextSize_ = size * 2;
+    next_ = reinterpret_cast<uintptr_t>(block + 1);
+    end_ = reinterpret_cast<uintptr_t>(block) + size;
+    const uintptr_t at = (next_ + alignment - 1) & ~(uintptr_t{alignment} - 1);
+    next_ = at + bytes;
+    return reinterpret_cast<void*>(at);
+}
+
 // Value
 
 Value Value::makeInt(int64_t v) {
