@@ -7,6 +7,24 @@
 
 namespace quillmark {
 
+namespace {
+
+bool isGap(const BlockRef& block) { return dynamic_cast<const Gap*>(block.get()) != nullptr; }
+
+// How much room the blocks after a keep-with-next block need: the next block, and when that is a gap, the
+// gaps and the first block after them. The layouts put a small gap after their headings and time lines;
+// counting only that gap would leave a heading alone at the foot of a page, its block on the next one.
+double following(const std::deque<BlockRef>& queue, double width) {
+    double total = 0;
+    for (const BlockRef& next : queue) {
+        total += next->height(width);
+        if (!isGap(next) || total >= Paginator::lookAhead) break;
+    }
+    return total;
+}
+
+}  // namespace
+
 std::vector<Paginator::Page> Paginator::paginate(const BlockList& blocks) const {
     const double top = content.y;
     const double bottom = content.bottom();
@@ -32,17 +50,17 @@ std::vector<Paginator::Page> Paginator::paginate(const BlockList& blocks) const 
 
         double h = block->height(width);
         if (h == 0) continue;
-        bool isGap = dynamic_cast<const Gap*>(block.get()) != nullptr;
-        if (isGap && pages.back().empty()) continue;
+        bool gap = isGap(block);
+        if (gap && pages.back().empty()) continue;
 
         double need = h;
-        if (block->keepWithNext() && !queue.empty()) need = h + std::min(queue.front()->height(width), lookAhead);
+        if (block->keepWithNext() && !queue.empty()) need = h + std::min(following(queue, width), lookAhead);
         if (y + need <= bottom) {
             place(std::move(block), h);
             continue;
         }
 
-        if (isGap) {
+        if (gap) {
             newPage();
             continue;
         }

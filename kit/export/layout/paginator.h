@@ -7,7 +7,7 @@
 //
 // The rules: a block with pageBreakBefore starts a new page unless the page is empty; blocks of height 0
 // and gaps at the top of a page are dropped; a block that keeps with the next one needs room for itself
-// and for up to 48 points of the next; a block that does not fit is split if at least 30 points are left
+// and for up to 48 points of what follows (the next block, looking through gaps); a block that does not fit is split if at least 30 points are left
 // (never one that keeps with the next), otherwise moved to the next page, or placed alone, overflowing,
 // when even an empty page cannot hold it; a gap that does not fit ends the page. No empty page is left at
 // the end unless it is the only one.

@@ -110,6 +110,20 @@ TEST(Paginator, KeepWithNextReservesAtMost48PointsOfTheNextBlock) {
               (Pages{{"a@100"}, {"h@100", "small@120"}}));
 }
 
+// A time line or chapter heading is followed by a small gap, then its bubble. Reserving room for the gap
+// alone left headings at the foot of pages with their bubbles on the next.
+TEST(Paginator, KeepWithNextLooksThroughGapsToTheBlockAfterThem) {
+    // 40 points left: heading 20 + gap 4 + bubble 30 do not fit, so the heading moves with its bubble.
+    EXPECT_EQ(layout({fake("a", 160), fake("h", 20, true), gap(4), fake("bubble", 30)}),
+              (Pages{{"a@100"}, {"h@100", "gap4@120", "bubble@124"}}));
+    // 54 points left: all three fit.
+    EXPECT_EQ(layout({fake("a", 146), fake("h", 20, true), gap(4), fake("bubble", 30)}),
+              (Pages{{"a@100", "h@246", "gap4@266", "bubble@270"}}));
+    // Still at most 48 points: gaps and a tall block after them count as 48.
+    EXPECT_EQ(layout({fake("a", 132), fake("h", 20, true), gap(4), gap(6), lines("big", 200, 10)}),
+              (Pages{{"a@100", "h@232", "gap4@252", "gap6@256", "big+@262"}, {"big-@100"}}));
+}
+
 TEST(Paginator, KeepWithNextLookAheadIsNotAddedToTheHeight) {
     EXPECT_EQ(layout({fake("h", 20, true), fake("b", 10), fake("c", 10)}), (Pages{{"h@100", "b@120", "c@130"}}));
 }
