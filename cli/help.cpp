@@ -12,7 +12,7 @@ bodies.
 Commands:
   list                      the conversations, newest first
   show CONV                 the messages of one conversation
-  export CONV...|--all      conversations as CSV files or HTML folders
+  export CONV...|--all      conversations as PDF documents, CSV files or HTML folders
   fingerprint CONV          the SHA-256 fingerprint of a conversation's messages
   inspect body|summary FILE decode an archived message body or a summary blob ("-" reads standard input)
 
@@ -54,21 +54,22 @@ Shows the messages of one conversation: time, sender, text, attachments, reactio
   --json     the whole thread: conversation, range, messages with every field, and reply contexts
 )";
 
-constexpr const char* exportHelp = R"help(Usage: quillmark-cli [global options] export CONV... | --all --format csv|html
-                         [--from D] [--to D] (--output PATH | --folder DIR)
+constexpr const char* exportHelp = R"help(Usage: quillmark-cli [global options] export CONV... | --all --format pdf|csv|html
+                         [--layout book|record] [--from D] [--to D] (--output PATH | --folder DIR)
 
-Exports conversations: a CSV file (UTF-8, one row per message), or an HTML folder holding index.html and a
-copy of every attachment in files/. Dates are written in --time-zone and --locale; your own messages are
-signed with --me (default: You). For each export it prints the path, the number of messages, the SHA-256 of
-the file (CSV) and the fingerprint of the messages.
+Exports conversations: a PDF in the book layout (bubbles and photos, a chapter a month) or the record layout
+(times to the second, page numbers, the SHA-256 of every file), a CSV file (UTF-8, one row per message), or
+an HTML folder holding index.html and a copy of every attachment in files/. Dates are written in --time-zone and --locale; your own messages are
+signed with --me (default: You). For each export it prints the path, the number of pages (PDF) and of
+messages, the SHA-256 of the file (PDF, CSV) and the fingerprint of the messages.
 
   CONV...         conversations: ids as "list --json" shows them, positions in "list", or chat GUIDs
   --all           every conversation of the history
-  --format F      csv or html
-  --layout L      book or record (kept in the export's options; used by PDF exports)
+  --format F      pdf, csv or html
+  --layout L      the PDF's layout: book or record (the default); kept in the options of every format
   --from D        only messages from D on: a day YYYY-MM-DD or an ISO 8601 date-time
   --to D          only messages up to D, included
-  --output PATH   one conversation to this file (CSV) or folder (HTML; a folder there is replaced whole)
+  --output PATH   one conversation to this file (PDF, CSV) or folder (HTML; a folder there is replaced whole)
   --folder DIR    each conversation into DIR as "Messages with <title> (<first day> to <last day>)", with
                   " 2", " 3" ... added when the name is taken; DIR is made when missing
 
