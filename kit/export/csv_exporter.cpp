@@ -15,17 +15,25 @@ constexpr std::string_view header[] = {
     "Text",          "Attachments", "Attachment SHA-256", "Reactions",  "Edited",      "Earlier versions",
     "Unsent",        "In reply to", "Effect",           "Message ID"};
 
-bool needsQuotes(std::string_view value) { return value.find_first_of(",\"\n\r") != std::string_view::npos; }
-
+// Appends the cell, quoted (with inner quotes doubled) only when it holds a comma, a quote or a line break.
 void appendCell(std::string& out, std::string_view value) {
-    if (!needsQuotes(value)) {
+    bool quote = false, hasQuote = false;
+    for (const char c : value) {
+        if (c == '"') hasQuote = true;
+        if (c == '"' || c == ',' || c == '\n' || c == '\r') quote = true;
+    }
+    if (!quote) {
         out += value;
         return;
     }
     out += '"';
-    for (const char c : value) {
-        if (c == '"') out += '"';
-        out += c;
+    if (!hasQuote) {
+        out += value;
+    } else {
+        for (const char c : value) {
+            if (c == '"') out += '"';
+            out += c;
+        }
     }
     out += '"';
 }
@@ -67,11 +75,13 @@ std::string joined(const Range& items, std::string_view separator, Piece&& piece
 
 }  // namespace
 
-std::string exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media) {
+std::string exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
+                         std::string* fingerprintHex) {
     const std::string zone = options.timeZone();
     const InternetDateFormat dates(zone);
     const std::string me = options.me();
     const Fingerprint::Result fingerprint = Fingerprint::compute(thread, media);
+    if (fingerprintHex) *fingerprintHex = fingerprint.hex;
 
     const std::vector<Participant>& participants = thread.conversation.participants;
     std::vector<std::string> names;

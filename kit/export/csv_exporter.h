@@ -24,7 +24,9 @@
 namespace quillmark::CSVExporter {
 
 // exportThread: the file's bytes. Never fails; absent values give empty cells. Hashes the attachment
-// files once, through `media`.
-std::string exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media);
+// files once, through `media`; the fingerprint this takes along the way is left in `fingerprint` when
+// one is given, so that a caller who shows it need not compute it again.
+std::string exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
+                         std::string* fingerprint = nullptr);
 
 }  // namespace quillmark::CSVExporter

@@ -1,15 +1,17 @@
 #include "export/dates.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
 
 #include <unicode/datefmt.h>
 #include <unicode/dtitvfmt.h>
 #include <unicode/dtptngen.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
-
-#include "core/calendar.h"
 
 namespace quillmark {
 
@@ -34,17 +36,77 @@ icu::UnicodeString longDateSkeleton(const icu::Locale& locale) {
     return U_SUCCESS(status) && !skeleton.isEmpty() ? skeleton : icu::UnicodeString("yMMMMd");
 }
 
+// One calendar set to the instant being written. The formats of a Dates value that share a calendar
+// system share one of these, so the fields of an instant are worked out once however many formats write
+// it (a message's month, day, time and full date).
+struct SharedCalendar {
+    std::unique_ptr<icu::Calendar> calendar;
+    UDate time = std::numeric_limits<double>::quiet_NaN();
+
+    icu::Calendar& at(Date date) {
+        const UDate ms = date.seconds * 1000.0;
+        if (ms != time) {
+            UErrorCode status = U_ZERO_ERROR;
+            calendar->setTime(ms, status);
+            time = ms;
+        }
+        return *calendar;
+    }
+};
+
+// A format made from a skeleton in the locale and zone, writing through a shared calendar rather than the
+// copy of its own calendar that each plain format call would make.
+struct Format {
+    std::unique_ptr<icu::SimpleDateFormat> format;
+    SharedCalendar* calendar = nullptr;
+
+    std::string text(Date date) const {
+        if (!format) return {};
+        icu::UnicodeString out;
+        icu::FieldPosition position;
+        format->format(calendar->at(date), out, position);
+        return utf8(out);
+    }
+};
+
 }  // namespace
 
 struct Dates::Impl {
     std::string zoneID;
     std::string localeID;
-    std::unique_ptr<DateFormat> time, shortTime, day, dayShort, month, full, date;
+    std::vector<std::unique_ptr<SharedCalendar>> calendars;
+    Format time, shortTime, day, dayShort, month, full, date;
     std::unique_ptr<icu::TimeZone> zone;
     std::unique_ptr<icu::DateIntervalFormat> interval;
 
-    static std::string text(const std::unique_ptr<DateFormat>& format, Date d) {
-        return format ? format->text(d) : std::string();
+    // The last month written: a month heading is asked for with every message, and changes rarely.
+    std::array<int32_t, 4> monthKey{};
+    std::string monthText;
+    bool hasMonth = false;
+
+    Format make(icu::DateTimePatternGenerator* generator, const icu::Locale& locale, const char* skeleton) {
+        Format made;
+        if (!generator) return made;
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::UnicodeString pattern = generator->getBestPattern(icu::UnicodeString(skeleton), status);
+        if (U_FAILURE(status)) return made;
+        made.format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
+        if (U_FAILURE(status)) {
+            made.format.reset();
+            return made;
+        }
+        made.format->setTimeZone(*zone);
+        const icu::Calendar* own = made.format->getCalendar();
+        for (const auto& shared : calendars) {
+            if (std::strcmp(shared->calendar->getType(), own->getType()) == 0) {
+                made.calendar = shared.get();
+                return made;
+            }
+        }
+        calendars.push_back(std::make_unique<SharedCalendar>());
+        calendars.back()->calendar.reset(own->clone());
+        made.calendar = calendars.back().get();
+        return made;
     }
 };
 
@@ -52,17 +114,22 @@ Dates::Dates(const ExportOptions& options) : impl_(std::make_unique<Impl>()) {
     Impl& i = *impl_;
     i.zoneID = options.timeZone();
     i.localeID = options.localeID;
-    i.time = DateFormat::make(timeSkeleton, i.localeID, i.zoneID);
-    i.shortTime = DateFormat::make(shortTimeSkeleton, i.localeID, i.zoneID);
-    i.day = DateFormat::make(daySkeleton, i.localeID, i.zoneID);
-    i.dayShort = DateFormat::make(dayShortSkeleton, i.localeID, i.zoneID);
-    i.month = DateFormat::make(monthSkeleton, i.localeID, i.zoneID);
-    i.full = DateFormat::make(fullSkeleton, i.localeID, i.zoneID);
-    i.date = DateFormat::make(dateSkeleton, i.localeID, i.zoneID);
-
     i.zone.reset(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(i.zoneID)));
     const icu::Locale locale(i.localeID.c_str());
+
     UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::DateTimePatternGenerator> generator(
+        icu::DateTimePatternGenerator::createInstance(locale, status));
+    if (U_FAILURE(status)) generator.reset();
+    i.time = i.make(generator.get(), locale, timeSkeleton);
+    i.shortTime = i.make(generator.get(), locale, shortTimeSkeleton);
+    i.day = i.make(generator.get(), locale, daySkeleton);
+    i.dayShort = i.make(generator.get(), locale, dayShortSkeleton);
+    i.month = i.make(generator.get(), locale, monthSkeleton);
+    i.full = i.make(generator.get(), locale, fullSkeleton);
+    i.date = i.make(generator.get(), locale, dateSkeleton);
+
+    status = U_ZERO_ERROR;
     i.interval.reset(icu::DateIntervalFormat::createInstance(longDateSkeleton(locale), locale, status));
     if (U_FAILURE(status)) i.interval.reset();
     if (i.interval) i.interval->setTimeZone(*i.zone);
@@ -72,13 +139,26 @@ Dates::~Dates() = default;
 Dates::Dates(Dates&&) noexcept = default;
 Dates& Dates::operator=(Dates&&) noexcept = default;
 
-std::string Dates::time(Date d) const { return Impl::text(impl_->time, d); }
-std::string Dates::shortTime(Date d) const { return Impl::text(impl_->shortTime, d); }
-std::string Dates::day(Date d) const { return Impl::text(impl_->day, d); }
-std::string Dates::dayShort(Date d) const { return Impl::text(impl_->dayShort, d); }
-std::string Dates::month(Date d) const { return Impl::text(impl_->month, d); }
-std::string Dates::full(Date d) const { return Impl::text(impl_->full, d); }
-std::string Dates::date(Date d) const { return Impl::text(impl_->date, d); }
+std::string Dates::time(Date d) const { return impl_->time.text(d); }
+std::string Dates::shortTime(Date d) const { return impl_->shortTime.text(d); }
+std::string Dates::day(Date d) const { return impl_->day.text(d); }
+std::string Dates::dayShort(Date d) const { return impl_->dayShort.text(d); }
+std::string Dates::full(Date d) const { return impl_->full.text(d); }
+std::string Dates::date(Date d) const { return impl_->date.text(d); }
+
+std::string Dates::month(Date d) const {
+    Impl& i = *impl_;
+    if (!i.month.format) return {};
+    icu::Calendar& calendar = i.month.calendar->at(d);
+    UErrorCode status = U_ZERO_ERROR;
+    const std::array<int32_t, 4> key = {calendar.get(UCAL_ERA, status), calendar.get(UCAL_YEAR, status),
+                                        calendar.get(UCAL_MONTH, status), calendar.get(UCAL_IS_LEAP_MONTH, status)};
+    if (U_SUCCESS(status) && i.hasMonth && key == i.monthKey) return i.monthText;
+    i.monthText = i.month.text(d);
+    i.monthKey = key;
+    i.hasMonth = U_SUCCESS(status);
+    return i.monthText;
+}
 
 const std::string& Dates::tz() const { return impl_->zoneID; }
 const std::string& Dates::locale() const { return impl_->localeID; }

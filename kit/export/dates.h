@@ -22,8 +22,6 @@
 
 namespace quillmark {
 
-class DateFormat;
-
 class Dates {
 public:
     // The skeletons of the seven formats.

@@ -30,7 +30,9 @@ std::string stem(const MessageThread& thread, const std::string& zone, const std
 
 std::string extension(ExportFormat format) {
     if (format == ExportFormat::html) return {};
-    return "." + std::string(format.fileExtension());
+    std::string dotted(1, '.');
+    dotted += format.fileExtension();
+    return dotted;
 }
 
 std::string suggestedName(const MessageThread& thread, ExportFormat format, const std::string& zone,

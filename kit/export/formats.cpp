@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <unordered_map>
+#include <vector>
 
 #include <unicode/numberformatter.h>
 #include <unicode/rbnf.h>
@@ -26,10 +29,16 @@ std::string withFileBrowserKilobytes(std::string text) {
 }
 
 struct Unit {
-    icu::MeasureUnit measure;
+    icu::MeasureUnit (*measure)();
     int decimalExponent;  // the unit is 10^decimalExponent bytes
     int fractionDigits;   // at most this many digits after the point
 };
+
+constexpr Unit units[] = {{icu::MeasureUnit::getKilobyte, 3, 0},
+                          {icu::MeasureUnit::getMegabyte, 6, 1},
+                          {icu::MeasureUnit::getGigabyte, 9, 2},
+                          {icu::MeasureUnit::getTerabyte, 12, 2},
+                          {icu::MeasureUnit::getPetabyte, 15, 2}};
 
 // The integer nearest to n / 10^exponent, halves to the even neighbour; exact for every 64-bit count.
 uint64_t roundHalfEven(uint64_t n, int exponent) {
@@ -73,27 +82,46 @@ std::string zeroKilobytes(const icu::Locale& locale) {
     return withFileBrowserKilobytes(utf8(text));
 }
 
+// The number formats of one locale, made once per thread: making an ICU number format costs far more
+// than using one, and an export writes a size for every file it links.
+struct LocaleFormats {
+    number::LocalizedNumberFormatter integer;
+    number::LocalizedNumberFormatter bytes;
+    std::vector<number::LocalizedNumberFormatter> units;
+    std::string zero;
+
+    explicit LocaleFormats(const icu::Locale& locale)
+        : integer(number::NumberFormatter::withLocale(locale)),
+          bytes(number::NumberFormatter::withLocale(locale)
+                    .unit(icu::MeasureUnit::getByte())
+                    .unitWidth(UNUM_UNIT_WIDTH_FULL_NAME)),
+          zero(zeroKilobytes(locale)) {
+        for (const Unit& unit : Formats::units)
+            this->units.push_back(number::NumberFormatter::withLocale(locale)
+                                      .unit(unit.measure())
+                                      .unitWidth(UNUM_UNIT_WIDTH_SHORT)
+                                      .precision(number::Precision::maxFraction(unit.fractionDigits)));
+    }
+
+    static const LocaleFormats& of(const std::string& localeID) {
+        thread_local std::unordered_map<std::string, std::unique_ptr<LocaleFormats>> made;
+        auto& formats = made[localeID];
+        if (!formats) formats = std::make_unique<LocaleFormats>(icu::Locale(localeID.c_str()));
+        return *formats;
+    }
+};
+
 }  // namespace
 
 std::string bytes(int64_t count, const std::string& localeID) {
-    const icu::Locale locale(localeID.c_str());
-    if (count == 0) return zeroKilobytes(locale);
+    const LocaleFormats& formats = LocaleFormats::of(localeID);
+    if (count == 0) return formats.zero;
 
     const bool negative = count < 0;
     const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(count) : static_cast<uint64_t>(count);
     const std::string sign = negative ? "-" : "";
-    if (magnitude < 1000) {
-        const auto formatter = number::NumberFormatter::withLocale(locale)
-                                   .unit(icu::MeasureUnit::getByte())
-                                   .unitWidth(UNUM_UNIT_WIDTH_FULL_NAME);
-        return formatDecimal(formatter, sign + std::to_string(magnitude));
-    }
+    if (magnitude < 1000) return formatDecimal(formats.bytes, sign + std::to_string(magnitude));
 
-    const Unit units[] = {{icu::MeasureUnit::getKilobyte(), 3, 0},
-                          {icu::MeasureUnit::getMegabyte(), 6, 1},
-                          {icu::MeasureUnit::getGigabyte(), 9, 2},
-                          {icu::MeasureUnit::getTerabyte(), 12, 2},
-                          {icu::MeasureUnit::getPetabyte(), 15, 2}};
     for (size_t i = 0; i < std::size(units); ++i) {
         const Unit& unit = units[i];
         // The count in hundredths (or tenths, or wholes) of the unit, rounded as it will be written.
@@ -106,13 +134,9 @@ std::string bytes(int64_t count, const std::string& localeID) {
         if (unit.fractionDigits > 0) {
             if (decimal.size() <= static_cast<size_t>(unit.fractionDigits))
                 decimal.insert(0, static_cast<size_t>(unit.fractionDigits) + 1 - decimal.size(), '0');
-            decimal.insert(decimal.size() - static_cast<size_t>(unit.fractionDigits), ".");
+            decimal.insert(decimal.end() - unit.fractionDigits, '.');
         }
-        const auto formatter = number::NumberFormatter::withLocale(locale)
-                                   .unit(unit.measure)
-                                   .unitWidth(UNUM_UNIT_WIDTH_SHORT)
-                                   .precision(number::Precision::maxFraction(unit.fractionDigits));
-        return withFileBrowserKilobytes(formatDecimal(formatter, sign + decimal));
+        return withFileBrowserKilobytes(formatDecimal(formats.units[i], sign + decimal));
     }
     return {};
 }
@@ -147,7 +171,7 @@ std::string duration(double seconds) {
 
 std::string integer(int64_t value, const std::string& localeID) {
     UErrorCode status = U_ZERO_ERROR;
-    const auto formatted = number::NumberFormatter::withLocale(icu::Locale(localeID.c_str())).formatInt(value, status);
+    const auto formatted = LocaleFormats::of(localeID).integer.formatInt(value, status);
     icu::UnicodeString text = formatted.toString(status);
     return U_SUCCESS(status) ? utf8(text) : std::to_string(value);
 }

@@ -82,7 +82,10 @@ public:
         const std::string base(stem(name));
         for (int n = 1;; ++n) {
             std::string candidate = base + " " + std::to_string(n);
-            if (!ext.empty()) candidate += "." + std::string(ext);
+            if (!ext.empty()) {
+                candidate += '.';
+                candidate += ext;
+            }
             if (used_.insert(unicode::lowerCased(candidate)).second) return candidate;
         }
     }
@@ -288,7 +291,7 @@ tl::expected<Result, std::string> exportThread(const MessageThread& thread, cons
     appendEscaped(out, dates.zone(lastDate.value_or(Date{static_cast<double>(std::time(nullptr))})));
     out += "</p><p class=\"fp\">SHA-256 " + fingerprint.hex + "</p></header>";
 
-    Result result{folder / "index.html", 0};
+    Result result{folder / "index.html", 0, fingerprint.hex};
     FileNames names;
     std::string lastMonth;
     std::optional<Date> lastTime;

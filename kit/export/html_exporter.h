@@ -32,6 +32,7 @@ namespace quillmark::HTMLExporter {
 struct Result {
     std::filesystem::path index;  // the folder + "index.html"
     int files = 0;                // attachment files copied into "files" (JPEG copies not counted)
+    std::string fingerprint;      // the fingerprint of the messages, as the page shows it
 };
 
 // exportThread: writes the page and the files into `folder`, which is made when missing. Fails, with a

@@ -59,17 +59,39 @@ void InternetDateFormat::append(std::string& out, Date date) const {
     int month = 0, day = 0;
     civilFromDays(days, year, month, day);
 
-    char buffer[64];
-    int n = std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02dT%02d:%02d:%02d", static_cast<long long>(year), month,
-                          day, secondOfDay / 3600, secondOfDay / 60 % 60, secondOfDay % 60);
+    // Written digit by digit: this runs for every date cell of an export.
+    char buffer[32];
+    char* p = buffer;
+    auto two = [&p](int value) {
+        *p++ = static_cast<char>('0' + value / 10);
+        *p++ = static_cast<char>('0' + value % 10);
+    };
+    if (year >= 0 && year <= 9999) {
+        two(static_cast<int>(year / 100));
+        two(static_cast<int>(year % 100));
+    } else {
+        p += std::snprintf(p, 16, "%lld", static_cast<long long>(year));
+    }
+    *p++ = '-';
+    two(month);
+    *p++ = '-';
+    two(day);
+    *p++ = 'T';
+    two(secondOfDay / 3600);
+    *p++ = ':';
+    two(secondOfDay / 60 % 60);
+    *p++ = ':';
+    two(secondOfDay % 60);
     if (offset == 0) {
-        buffer[n++] = 'Z';
+        *p++ = 'Z';
     } else {
         const int minutes = std::abs(offset) / 60;
-        n += std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), "%c%02d:%02d", offset < 0 ? '-' : '+',
-                           minutes / 60, minutes % 60);
+        *p++ = offset < 0 ? '-' : '+';
+        two(minutes / 60 % 100);
+        *p++ = ':';
+        two(minutes % 60);
     }
-    out.append(buffer, static_cast<size_t>(n));
+    out.append(buffer, static_cast<size_t>(p - buffer));
 }
 
 std::string InternetDateFormat::text(Date date) const {

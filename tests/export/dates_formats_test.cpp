@@ -37,6 +37,13 @@ TEST(Dates, EachTemplateInTheExportsZoneAndLocale) {
     const Date lateEvening{utc(2025, 1, 1, 4, 30)};
     EXPECT_EQ(us.month(lateEvening), "December 2024");
     EXPECT_EQ(Dates(options("UTC", "en_US")).month(lateEvening), "January 2025");
+
+    // The formats share one calendar and the month is remembered: asking in turns must not mix instants.
+    EXPECT_EQ(us.time(lateEvening), "11:30:00\u202fPM");
+    EXPECT_EQ(us.month(tuesday), "March 2024");
+    EXPECT_EQ(us.full(lateEvening), "Dec 31, 2024, 11:30:00\u202fPM");
+    EXPECT_EQ(us.month(lateEvening), "December 2024");
+    EXPECT_EQ(us.time(tuesday), "2:07:09\u202fPM");
 }
 
 TEST(Dates, UnknownZoneWritesInTheMachinesZone) {
