@@ -11,14 +11,16 @@ namespace {
 
 bool isGap(const BlockRef& block) { return dynamic_cast<const Gap*>(block.get()) != nullptr; }
 
-// How much room the blocks after a keep-with-next block need: the next block, and when that is a gap, the
-// gaps and the first block after them. The layouts put a small gap after their headings and time lines;
-// counting only that gap would leave a heading alone at the foot of a page, its block on the next one.
+// How much room the blocks after a keep-with-next block need for it to stay on this page: the gaps and
+// the blocks that keep with their own next one in full, then at most 48 points of the first other block.
+// The book follows a chapter heading with a gap, a time line, another gap and only then a bubble; counting
+// the gap alone, or stopping at the time line, left headings at the foot of pages with nothing under them.
 double following(const std::deque<BlockRef>& queue, double width) {
     double total = 0;
     for (const BlockRef& next : queue) {
-        total += next->height(width);
-        if (!isGap(next) || total >= Paginator::lookAhead) break;
+        double h = next->height(width);
+        if (!isGap(next) && !next->keepWithNext()) return total + std::min(h, Paginator::lookAhead);
+        total += h;
     }
     return total;
 }
@@ -54,7 +56,7 @@ std::vector<Paginator::Page> Paginator::paginate(const BlockList& blocks) const 
         if (gap && pages.back().empty()) continue;
 
         double need = h;
-        if (block->keepWithNext() && !queue.empty()) need = h + std::min(following(queue, width), lookAhead);
+        if (block->keepWithNext() && !queue.empty()) need = h + following(queue, width);
         if (y + need <= bottom) {
             place(std::move(block), h);
             continue;

@@ -7,7 +7,7 @@
 //
 // The rules: a block with pageBreakBefore starts a new page unless the page is empty; blocks of height 0
 // and gaps at the top of a page are dropped; a block that keeps with the next one needs room for itself
-// and for up to 48 points of what follows (the next block, looking through gaps); a block that does not fit is split if at least 30 points are left
+// and for up to 48 points of the block after it (looking through gaps and other such blocks); a block that does not fit is split if at least 30 points are left
 // (never one that keeps with the next), otherwise moved to the next page, or placed alone, overflowing,
 // when even an empty page cannot hold it; a gap that does not fit ends the page. No empty page is left at
 // the end unless it is the only one.
@@ -28,7 +28,8 @@ struct Paginator {
     };
     using Page = std::vector<Placed>;
 
-    // How much of the next block a keep-with-next block reserves room for, at most.
+    // How much of the block after it a keep-with-next block reserves room for, at most. Gaps and other
+    // keep-with-next blocks between the two are reserved in full.
     static constexpr double lookAhead = 48;
     // The least room left at the bottom of a page for which a block is split rather than moved.
     static constexpr double minimumSplitRoom = 30;

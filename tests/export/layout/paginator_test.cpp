@@ -110,8 +110,9 @@ TEST(Paginator, KeepWithNextReservesAtMost48PointsOfTheNextBlock) {
               (Pages{{"a@100"}, {"h@100", "small@120"}}));
 }
 
-// A time line or chapter heading is followed by a small gap, then its bubble. Reserving room for the gap
-// alone left headings at the foot of pages with their bubbles on the next.
+// A chapter heading is followed by a gap, a time line (which keeps with its bubble), another gap and only
+// then a bubble. Reserving room for the gap alone, or only up to the time line, left headings at the foot
+// of pages with their bubbles on the next.
 TEST(Paginator, KeepWithNextLooksThroughGapsToTheBlockAfterThem) {
     // 40 points left: heading 20 + gap 4 + bubble 30 do not fit, so the heading moves with its bubble.
     EXPECT_EQ(layout({fake("a", 160), fake("h", 20, true), gap(4), fake("bubble", 30)}),
@@ -119,9 +120,21 @@ TEST(Paginator, KeepWithNextLooksThroughGapsToTheBlockAfterThem) {
     // 54 points left: all three fit.
     EXPECT_EQ(layout({fake("a", 146), fake("h", 20, true), gap(4), fake("bubble", 30)}),
               (Pages{{"a@100", "h@246", "gap4@266", "bubble@270"}}));
-    // Still at most 48 points: gaps and a tall block after them count as 48.
-    EXPECT_EQ(layout({fake("a", 132), fake("h", 20, true), gap(4), gap(6), lines("big", 200, 10)}),
-              (Pages{{"a@100", "h@232", "gap4@252", "gap6@256", "big+@262"}, {"big-@100"}}));
+    // Still at most 48 points of the block after the gaps.
+    EXPECT_EQ(layout({fake("a", 122), fake("h", 20, true), gap(4), gap(6), lines("big", 200, 10)}),
+              (Pages{{"a@100", "h@222", "gap4@242", "gap6@246", "big+@252"}, {"big-@100"}}));
+    EXPECT_EQ(layout({fake("a", 122.5), fake("h", 20, true), gap(4), gap(6), lines("big", 200, 10)}),
+              (Pages{{"a@100"}, {"h@100", "gap4@120", "gap6@124", "big+@130"}, {"big-@100"}}));
+}
+
+TEST(Paginator, ChainOfKeepWithNextBlocksStaysWithTheBlockAfterIt) {
+    // chapter 30, gap 10, time line 20, gap 4, then a 40-point bubble: the chapter needs 104 points.
+    BlockList chain{fake("chapter", 30, true), gap(10), fake("time", 20, true), gap(4), fake("bubble", 40)};
+    BlockList fits{fake("a", 96)}, tight{fake("a", 96.5)};
+    fits.insert(fits.end(), chain.begin(), chain.end());
+    tight.insert(tight.end(), chain.begin(), chain.end());
+    EXPECT_EQ(layout(fits), (Pages{{"a@100", "chapter@196", "gap10@226", "time@236", "gap4@256", "bubble@260"}}));
+    EXPECT_EQ(layout(tight), (Pages{{"a@100"}, {"chapter@100", "gap10@130", "time@140", "gap4@160", "bubble@164"}}));
 }
 
 TEST(Paginator, KeepWithNextLookAheadIsNotAddedToTheHeight) {
