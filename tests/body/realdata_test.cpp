@@ -187,7 +187,10 @@ TEST(RealArchives, foundationObjectsHaveTheirPlainValues) {
     EXPECT_EQ(value("NSData"), PlainValue(B{0xde, 0xad, 0xbe, 0xef, 0x00, 0x7f}));
     EXPECT_EQ(value("NSURL"), PlainValue(URLValue{"https://example.com/path?q=1"}));
     EXPECT_EQ(value("NSURLRelative"), PlainValue(URLValue{"page.html"}));
+    EXPECT_EQ(value("NSMutableData"), PlainValue(B{0xde, 0xad, 0xbe, 0xef}));
     EXPECT_EQ(value("NSDate"), PlainValue("<NSDate>"));
+    EXPECT_EQ(value("NSDateFractional"), PlainValue("<NSDate>"));
+    EXPECT_EQ(value("NSMutableArray"), PlainValue(L{"x", int64_t{2}}));
     EXPECT_EQ(value("NSArray"), PlainValue(L{"a", int64_t{1}, "b"}));
     EXPECT_EQ(value("NSArrayEmpty"), PlainValue(L{}));
     EXPECT_EQ(value("NSArrayWithNull"), PlainValue(L{"x", "<NSNull>", "y"}));
