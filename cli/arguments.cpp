@@ -57,6 +57,7 @@ const std::map<std::string, std::map<std::string, bool>>& commandOptions() {
         {"inspect", {{"json", false}}},
         {"export",
          {{"all", false}, {"format", true}, {"layout", true}, {"from", true}, {"to", true}, {"output", true}, {"folder", true}}},
+        {"verify", {{"json", false}}},
         {"fingerprint", {{"from", true}, {"to", true}, {"canonical", false}}},
     };
     return commands;
@@ -71,7 +72,7 @@ tl::expected<Arguments, std::string> parseArguments(const std::vector<std::strin
         if (!isOption) {
             if (parsed.command.empty()) {
                 if (!commandOptions().count(arg))
-                    return Failure("\"" + arg + "\" isn't a command. The commands are list, show, export, fingerprint and inspect.");
+                    return Failure("\"" + arg + "\" isn't a command. The commands are list, show, export, verify, fingerprint and inspect.");
                 parsed.command = arg;
             } else {
                 parsed.arguments.push_back(arg);

@@ -14,6 +14,7 @@ ExitStatus runList(const Arguments& arguments, const Settings& settings, std::os
 ExitStatus runShow(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
 ExitStatus runInspect(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
 ExitStatus runExport(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
+ExitStatus runVerify(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
 ExitStatus runFingerprint(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err);
 
 // The help of the tool (empty command) or of one command.

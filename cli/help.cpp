@@ -13,6 +13,7 @@ Commands:
   list                      the conversations, newest first
   show CONV                 the messages of one conversation
   export CONV...|--all      conversations as PDF documents, CSV files or HTML folders
+  verify FILE.pdf           check a PDF export against the messages of this history
   fingerprint CONV          the SHA-256 fingerprint of a conversation's messages
   inspect body|summary FILE decode an archived message body or a summary blob ("-" reads standard input)
 
@@ -77,6 +78,16 @@ Files are written under a temporary name and renamed into place. Exit status 4 w
 exports finished before it stay.
 )help";
 
+constexpr const char* verifyHelp = R"help(Usage: quillmark-cli [global options] verify FILE.pdf [--json]
+
+Reads the verification record of a PDF export, makes the same export again from this history with the
+recorded options, and compares every page and the fingerprint. Prints the outcome's title and explanation;
+--json gives the outcome ("matches", "pdfChanged", "messagesDiffer", "conversationMissing" or
+"notAnExport") with its numbers, title, detail and ok.
+
+Exit status 0 when the export is unchanged, 1 when it is not (or cannot be checked).
+)help";
+
 constexpr const char* fingerprintHelp = R"help(Usage: quillmark-cli [global options] fingerprint CONV [--from D] [--to D] [--canonical]
 
 Prints the fingerprint of a conversation's messages: a SHA-256 over a canonical text of every message (time,
@@ -111,6 +122,8 @@ void printHelp(const std::string& command, std::ostream& out) {
         out << inspectHelp;
     else if (command == "export")
         out << exportHelp;
+    else if (command == "verify")
+        out << verifyHelp;
     else if (command == "fingerprint")
         out << fingerprintHelp;
     else

@@ -17,13 +17,14 @@ ExitStatus run(const Arguments& arguments, std::ostream& out, std::ostream& err)
         printHelp(arguments.command, out);
         return done;
     }
-    if (arguments.command.empty()) return usage("No command given. The commands are list, show, export, fingerprint and inspect.", err);
+    if (arguments.command.empty()) return usage("No command given. The commands are list, show, export, verify, fingerprint and inspect.", err);
     auto settings = Settings::make(arguments.global);
     if (!settings) return usage(settings.error(), err);
     if (arguments.command == "list") return runList(arguments, *settings, out, err);
     if (arguments.command == "show") return runShow(arguments, *settings, out, err);
     if (arguments.command == "export") return runExport(arguments, *settings, out, err);
     if (arguments.command == "fingerprint") return runFingerprint(arguments, *settings, out, err);
+    if (arguments.command == "verify") return runVerify(arguments, *settings, out, err);
     return runInspect(arguments, *settings, out, err);
 }
 

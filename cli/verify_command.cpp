@@ -1,0 +1,57 @@
+#include "cli/commands.h"
+#include "conversations/model_json.h"
+#include "export/attachment_media.h"
+#include "export/verifier.h"
+
+namespace quillmark::cli {
+
+namespace {
+
+// The outcome's case and payload, for scripts.
+ModelJSON::JSON outcomeJSON(const Verifier::Outcome& outcome) {
+    ModelJSON::JSON j = ModelJSON::JSON::object();
+    if (const auto* m = std::get_if<Verifier::Matches>(&outcome)) {
+        j["outcome"] = "matches";
+        j["pages"] = m->pages;
+        j["messages"] = m->messages;
+        j["fingerprint"] = m->fingerprint;
+    } else if (const auto* c = std::get_if<Verifier::PDFChanged>(&outcome)) {
+        j["outcome"] = "pdfChanged";
+        j["pages"] = c->pages;
+        j["fingerprint"] = c->fingerprint;
+    } else if (const auto* d = std::get_if<Verifier::MessagesDiffer>(&outcome)) {
+        j["outcome"] = "messagesDiffer";
+        j["exported"] = d->exported;
+        j["now"] = d->now;
+        j["pages"] = d->pages;
+    } else if (std::holds_alternative<Verifier::ConversationMissing>(outcome)) {
+        j["outcome"] = "conversationMissing";
+    } else {
+        j["outcome"] = "notAnExport";
+    }
+    return j;
+}
+
+}  // namespace
+
+ExitStatus runVerify(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err) {
+    if (arguments.arguments.size() != 1)
+        return usage("verify takes one PDF file, but was given " + std::to_string(arguments.arguments.size()) + ".", err);
+    auto library = openHistory(settings, err);
+    if (!library) return library.error();
+
+    const auto outcome = Verifier::verify(arguments.arguments.front(), **library, AttachmentMedia::shared());
+    const auto summary = Verifier::summary(outcome, settings.textLocale);
+    if (arguments.has("json")) {
+        ModelJSON::JSON j = outcomeJSON(outcome);
+        j["title"] = summary.title;
+        j["detail"] = summary.detail;
+        j["ok"] = summary.ok;
+        out << ModelJSON::dump(j) << '\n';
+    } else {
+        out << summary.title << "\n" << summary.detail << "\n";
+    }
+    return summary.ok ? done : notVerified;
+}
+
+}  // namespace quillmark::cli

@@ -1,0 +1,148 @@
+#include "export/verifier.h"
+
+#include <algorithm>
+
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
+#include "conversations/library.h"
+#include "export/formats.h"
+#include "export/graphics/pdf_document.h"
+#include "export/pdf_renderer.h"
+
+namespace quillmark::Verifier {
+
+namespace {
+
+std::string composed(const std::string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return text;
+    const icu::UnicodeString source = icu::UnicodeString::fromUTF8(text);
+    if (nfc->isNormalized(source, status) && U_SUCCESS(status)) return text;
+    status = U_ZERO_ERROR;
+    const icu::UnicodeString normal = nfc->normalize(source, status);
+    if (U_FAILURE(status)) return text;
+    std::string out;
+    normal.toUTF8String(out);
+    return out;
+}
+
+// The pages whose normalised texts differ, counted from 1; a page one document lacks reads as empty.
+std::vector<int64_t> differingPages(const graphics::PDFDocument& file, const graphics::PDFDocument& rendered) {
+    std::vector<int64_t> pages;
+    const int n = std::max(file.pageCount(), rendered.pageCount());
+    for (int i = 0; i < n; ++i)
+        if (normalized(file.pageText(i)) != normalized(rendered.pageText(i))) pages.push_back(i + 1);
+    return pages;
+}
+
+std::string plural(size_t count) { return count == 1 ? "" : "s"; }
+
+}  // namespace
+
+std::string normalized(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* s = reinterpret_cast<const uint8_t*>(text.data());
+    const int32_t length = static_cast<int32_t>(text.size());
+    int32_t i = 0;
+    bool pendingBlank = false;
+    while (i < length) {
+        const int32_t start = i;
+        UChar32 c;
+        U8_NEXT(s, i, length, c);
+        if (c >= 0 && u_isUWhiteSpace(c)) {
+            pendingBlank = !out.empty();
+            continue;
+        }
+        if (pendingBlank) out.push_back(' ');
+        pendingBlank = false;
+        out.append(text.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
+    }
+    return composed(out);
+}
+
+std::string pageList(const std::vector<int64_t>& pages) {
+    std::string out;
+    const size_t shown = std::min<size_t>(pages.size(), 8);
+    for (size_t i = 0; i < shown; ++i) {
+        if (i) out += ", ";
+        out += std::to_string(pages[i]);
+    }
+    if (pages.size() > 8) out += " and " + std::to_string(pages.size() - 8) + " more";
+    return out;
+}
+
+Summary summary(const Outcome& outcome, const std::string& locale) {
+    if (const auto* m = std::get_if<Matches>(&outcome)) {
+        return {"This export is unchanged",
+                "All " + std::to_string(m->pages) + " pages match the Messages on this Mac, word for word: " +
+                    Formats::integer(m->messages, locale) + " messages and every attachment. Fingerprint " +
+                    Formats::grouped(m->fingerprint.substr(0, 16), 4) + " \u2026",
+                true};
+    }
+    if (const auto* c = std::get_if<PDFChanged>(&outcome)) {
+        return {"This PDF was changed after it was exported",
+                "The messages on this Mac are the ones that were exported, but the text on page" + plural(c->pages.size()) +
+                    " " + pageList(c->pages) + " of this file is different.",
+                false};
+    }
+    if (const auto* d = std::get_if<MessagesDiffer>(&outcome)) {
+        const std::string reason =
+            d->exported != d->now
+                ? " (it has " + Formats::integer(d->exported, locale) + " messages, this Mac now has " +
+                      Formats::integer(d->now, locale) + " in the same dates)."
+                : " (a message or an attachment is different).";
+        const std::string pages =
+            d->pages.empty() ? "" : " Differences on page" + plural(d->pages.size()) + " " + pageList(d->pages) + ".";
+        return {"Doesn't match this Mac's messages",
+                "The Messages on this Mac no longer match this export" + reason + pages +
+                    " Messages deleted or edited since the export, or a different Mac, cause this too.",
+                false};
+    }
+    if (std::holds_alternative<ConversationMissing>(outcome)) {
+        return {"This conversation isn't on this Mac",
+                "Verify on the Mac the export was made on, with the same Messages history.", false};
+    }
+    return {"Not a Quillmark export", "This PDF has no Quillmark verification record, so it can't be checked.", false};
+}
+
+Outcome verify(const std::string& path, Library& library, AttachmentMedia& media) {
+    auto file = graphics::PDFDocument::open(path);
+    if (!file) return NotAnExport{};
+    const auto record = VerificationRecord::read(*file);
+    if (!record) return NotAnExport{};
+
+    auto conversation = library.conversation(record->chats);
+    if (!conversation) return ConversationMissing{};
+    // Only the chats that were exported: the conversation may have gained chats since.
+    Conversation narrowed = *conversation;
+    narrowed.chatIDs.clear();
+    narrowed.chatGUIDs.clear();
+    const size_t pairs = std::min(conversation->chatIDs.size(), conversation->chatGUIDs.size());
+    for (size_t i = 0; i < pairs; ++i) {
+        const std::string& guid = conversation->chatGUIDs[i];
+        if (std::find(record->chats.begin(), record->chats.end(), guid) == record->chats.end()) continue;
+        narrowed.chatIDs.push_back(conversation->chatIDs[i]);
+        narrowed.chatGUIDs.push_back(guid);
+    }
+
+    auto thread = library.thread(narrowed, DateRange{record->start, record->end}, record->names);
+    if (!thread) return ConversationMissing{};
+
+    const PDFRenderer::Output again = PDFRenderer::render(*thread, record->options, media);
+    auto rendered = graphics::PDFDocument::open(again.data);
+    if (!rendered) return NotAnExport{};
+
+    std::vector<int64_t> pages = differingPages(*file, *rendered);
+    if (again.fingerprint == record->fingerprint) {
+        if (pages.empty()) return Matches{file->pageCount(), record->messages, record->fingerprint};
+        return PDFChanged{std::move(pages), record->fingerprint};
+    }
+    return MessagesDiffer{record->messages, static_cast<int64_t>(thread->messages.size()), std::move(pages)};
+}
+
+}  // namespace quillmark::Verifier

@@ -1,0 +1,249 @@
+// The verifier on real files: exports rendered from a history on disk, then altered the way people and
+// programs alter PDFs (re-saved by another program, a page's text edited, the history changed).
+#include "export/verifier.h"
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "conversations/library.h"
+#include "export/pdf_renderer.h"
+#include "support/temp_dir.h"
+#include "support/test_history.h"
+
+namespace quillmark {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool haveQPDF() { return std::system("command -v qpdf >/dev/null 2>&1 && command -v fix-qdf >/dev/null 2>&1") == 0; }
+
+// A one-to-one history of `count` messages a few minutes apart, long enough to fill many record pages, and
+// one message carrying a file.
+void writeHistory(const fs::path& folder, int count) {
+    std::string script = std::string(testing::fullSchema) + R"sql(
+INSERT INTO handle (ROWID, id, service) VALUES (1, '+15551230001', 'iMessage');
+INSERT INTO chat (ROWID, guid, style, chat_identifier, service_name) VALUES
+  (1, 'iMessage;-;+15551230001', 45, '+15551230001', 'iMessage');
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO attachment (ROWID, guid, filename, mime_type, transfer_name, total_bytes) VALUES
+  (1, 'att-1', '~/Library/Messages/Attachments/notes.txt', 'text/plain', 'notes.txt', 11);
+INSERT INTO message_attachment_join VALUES (1, 1);
+)sql";
+    for (int i = 1; i <= count; ++i) {
+        const int64_t date = 700'000'000'000'000'000 + int64_t{i} * 300'000'000'000;
+        script += "INSERT INTO message (ROWID, guid, text, handle_id, is_from_me, date, service) VALUES (" +
+                  std::to_string(i) + ", 'M" + std::to_string(i) + "', 'Message number " + std::to_string(i) +
+                  " says a little more than hello, so that the record fills its pages at a steady pace.', 1, " +
+                  std::to_string(i % 2) + ", " + std::to_string(date) + ", 'iMessage');";
+        script += "INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, " + std::to_string(i) + ");";
+    }
+    fs::create_directories(folder / "Attachments");
+    testing::makeDatabase(folder / "chat.db", script);
+    std::ofstream(folder / "Attachments" / "notes.txt") << "hello notes";
+}
+
+std::unique_ptr<Library> openLibrary(const fs::path& folder) {
+    auto db = MessagesDatabase::open((folder / "chat.db").string());
+    if (!db) return nullptr;
+    auto library = Library::open(std::move(*db), nullptr);
+    return library ? std::move(*library) : nullptr;
+}
+
+ExportOptions recordOptions() {
+    return ExportOptions::make(ExportLayout::record, Paper::letter, "Europe/Berlin", "en_US", "Sam",
+                               Date{1712345678.123}, "1.0.0");
+}
+
+// Exports the history's only conversation as a record PDF into `pdf`.
+PDFRenderer::Output exportTo(Library& library, const fs::path& pdf) {
+    const Conversation conversation = library.conversations().at(0);
+    auto thread = library.thread(conversation, DateRange::all);
+    EXPECT_TRUE(thread);
+    AttachmentMedia media;
+    auto out = PDFRenderer::render(*thread, recordOptions(), media);
+    std::ofstream(pdf, std::ios::binary).write(reinterpret_cast<const char*>(out.data.data()),
+                                               static_cast<std::streamsize>(out.data.size()));
+    return out;
+}
+
+// Reverses the first reversible literal string shown on each given page: the same glyphs in another
+// order, so the fonts stay valid while the page reads differently.
+void alterPages(const fs::path& pdf, const std::vector<int>& pages) {
+    const fs::path qdf = pdf.string() + ".qdf";
+    ASSERT_EQ(std::system(("qpdf --qdf --object-streams=disable '" + pdf.string() + "' '" + qdf.string() + "'").c_str()), 0);
+    std::string bytes = testing::readFile(qdf);
+    for (int page : pages) {
+        const std::string marker = "%% Contents for page " + std::to_string(page) + "\n";
+        size_t at = bytes.find(marker);
+        ASSERT_NE(at, std::string::npos) << page;
+        at = bytes.find("stream\n", at);
+        const size_t end = bytes.find("endstream", at);
+        static const std::regex shown(R"(\(([A-Za-z ]{4,})\)\s*Tj|\[\(([A-Za-z ]{4,})\))");
+        std::smatch match;
+        const std::string content = bytes.substr(at, end - at);
+        bool changed = false;
+        for (auto it = std::sregex_iterator(content.begin(), content.end(), shown); it != std::sregex_iterator(); ++it) {
+            const int group = (*it)[1].matched ? 1 : 2;
+            std::string text = (*it)[group].str();
+            std::string reversed(text.rbegin(), text.rend());
+            if (reversed == text) continue;
+            bytes.replace(at + static_cast<size_t>(it->position(group)), text.size(), reversed);
+            changed = true;
+            break;
+        }
+        ASSERT_TRUE(changed) << "no text to change on page " << page;
+    }
+    std::ofstream(qdf, std::ios::binary | std::ios::trunc) << bytes;
+    ASSERT_EQ(std::system(("fix-qdf '" + qdf.string() + "' > '" + pdf.string() + "'").c_str()), 0);
+}
+
+class VerifierTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeHistory(dir.path() / "history", 260);
+        library = openLibrary(dir.path() / "history");
+        ASSERT_TRUE(library);
+        pdf = dir.path() / "export.pdf";
+        output = exportTo(*library, pdf);
+        ASSERT_GE(output.pages, 12);
+    }
+    Verifier::Outcome verify(const fs::path& path) { return Verifier::verify(path.string(), *library, media); }
+
+    testing::TempDir dir;
+    std::unique_ptr<Library> library;
+    AttachmentMedia media;
+    fs::path pdf;
+    PDFRenderer::Output output;
+};
+
+TEST_F(VerifierTest, UnchangedExportMatchesAlsoAfterAnotherProgramResavesIt) {
+    const auto outcome = verify(pdf);
+    ASSERT_TRUE(std::holds_alternative<Verifier::Matches>(outcome));
+    EXPECT_EQ(std::get<Verifier::Matches>(outcome),
+              (Verifier::Matches{output.pages, 260, output.fingerprint}));
+    EXPECT_TRUE(Verifier::summary(outcome, "en_US").ok);
+
+    if (!haveQPDF()) GTEST_SKIP() << "qpdf is not installed";
+    const fs::path resaved = dir.path() / "resaved.pdf";
+    ASSERT_EQ(std::system(("qpdf --object-streams=generate '" + pdf.string() + "' '" + resaved.string() + "'").c_str()), 0);
+    EXPECT_NE(testing::readFile(resaved), testing::readFile(pdf));
+    EXPECT_TRUE(std::holds_alternative<Verifier::Matches>(verify(resaved)));
+}
+
+TEST_F(VerifierTest, EditedPageTextIsAChangedPDF) {
+    if (!haveQPDF()) GTEST_SKIP() << "qpdf is not installed";
+    alterPages(pdf, {3});
+    const auto outcome = verify(pdf);
+    ASSERT_TRUE(std::holds_alternative<Verifier::PDFChanged>(outcome));
+    EXPECT_EQ(std::get<Verifier::PDFChanged>(outcome).pages, std::vector<int64_t>{3});
+    const auto summary = Verifier::summary(outcome, "en_US");
+    EXPECT_FALSE(summary.ok);
+    EXPECT_EQ(summary.title, "This PDF was changed after it was exported");
+    EXPECT_TRUE(summary.detail.ends_with("the text on page 3 of this file is different."));
+}
+
+TEST_F(VerifierTest, TwelveChangedPagesAreListedAsEightAndMore) {
+    if (!haveQPDF()) GTEST_SKIP() << "qpdf is not installed";
+    alterPages(pdf, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    const auto outcome = verify(pdf);
+    ASSERT_TRUE(std::holds_alternative<Verifier::PDFChanged>(outcome));
+    EXPECT_EQ(std::get<Verifier::PDFChanged>(outcome).pages.size(), 12u);
+    EXPECT_EQ(Verifier::summary(outcome, "en_US").detail,
+              "The messages on this Mac are the ones that were exported, but the text on pages 1, 2, 3, 4, 5, 6, 7, 8 "
+              "and 4 more of this file is different.");
+}
+
+TEST_F(VerifierTest, DeletedMessageMeansTheMessagesDiffer) {
+    {
+        auto db = SQLiteDatabase::openCreating((dir.path() / "history" / "chat.db").string());
+        ASSERT_TRUE(db);
+        ASSERT_TRUE((*db)->execute("DELETE FROM message WHERE ROWID = 40; DELETE FROM chat_message_join WHERE message_id = 40;"));
+    }
+    library = openLibrary(dir.path() / "history");
+    ASSERT_TRUE(library);
+    const auto outcome = verify(pdf);
+    ASSERT_TRUE(std::holds_alternative<Verifier::MessagesDiffer>(outcome));
+    const auto& differ = std::get<Verifier::MessagesDiffer>(outcome);
+    EXPECT_EQ(differ.exported, 260);
+    EXPECT_EQ(differ.now, 259);
+    EXPECT_FALSE(differ.pages.empty());  // everything after the gap moved up
+    const auto summary = Verifier::summary(outcome, "en_US");
+    EXPECT_EQ(summary.title, "Doesn't match this Mac's messages");
+    EXPECT_NE(summary.detail.find(" (it has 260 messages, this Mac now has 259 in the same dates)."), std::string::npos);
+}
+
+TEST_F(VerifierTest, ChangedAttachmentBytesMeanTheMessagesDiffer) {
+    // Same size, other bytes, a later modification time: a fresh hash.
+    std::ofstream(dir.path() / "history" / "Attachments" / "notes.txt", std::ios::trunc) << "HELLO NOTES";
+    const auto outcome = verify(pdf);
+    ASSERT_TRUE(std::holds_alternative<Verifier::MessagesDiffer>(outcome));
+    const auto& differ = std::get<Verifier::MessagesDiffer>(outcome);
+    EXPECT_EQ(differ.exported, differ.now);
+    const auto detail = Verifier::summary(outcome, "en_US").detail;
+    EXPECT_NE(detail.find(" (a message or an attachment is different)."), std::string::npos) << detail;
+}
+
+TEST_F(VerifierTest, FilesThatAreNotExports) {
+    EXPECT_TRUE(std::holds_alternative<Verifier::NotAnExport>(verify(dir.write("notes.pdf", "just some text\n"))));
+    EXPECT_TRUE(std::holds_alternative<Verifier::NotAnExport>(verify(dir.path() / "absent.pdf")));
+
+    const std::string bytes = testing::readFile(pdf);
+    EXPECT_TRUE(std::holds_alternative<Verifier::NotAnExport>(verify(dir.write("cut.pdf", bytes.substr(0, bytes.size() / 3)))));
+
+    // Another program's PDF: the same pages without our Keywords.
+    if (!haveQPDF()) GTEST_SKIP() << "qpdf is not installed";
+    const fs::path foreign = dir.path() / "foreign.pdf";
+    ASSERT_EQ(std::system(("qpdf --empty --pages '" + pdf.string() + "' 1-2 -- '" + foreign.string() + "'").c_str()), 0);
+    const auto outcome = verify(foreign);
+    EXPECT_TRUE(std::holds_alternative<Verifier::NotAnExport>(outcome));
+    EXPECT_EQ(Verifier::summary(outcome, "en_US").title, "Not a Quillmark export");
+}
+
+TEST_F(VerifierTest, HistoryWithoutTheConversation) {
+    testing::TempDir other;
+    testing::makeDatabase(other.path() / "chat.db", std::string(testing::fullSchema) + R"sql(
+INSERT INTO handle (ROWID, id, service) VALUES (1, '+15559990000', 'iMessage');
+INSERT INTO chat (ROWID, guid, style, chat_identifier) VALUES (1, 'iMessage;-;+15559990000', 45, '+15559990000');
+INSERT INTO chat_handle_join VALUES (1, 1);
+INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (1, 'X', 'hi', 1, 5);
+INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
+)sql");
+    auto elsewhere = openLibrary(other.path());
+    ASSERT_TRUE(elsewhere);
+    const auto outcome = Verifier::verify(pdf.string(), *elsewhere, media);
+    EXPECT_TRUE(std::holds_alternative<Verifier::ConversationMissing>(outcome));
+    EXPECT_EQ(Verifier::summary(outcome, "en_US").title, "This conversation isn't on this Mac");
+}
+
+TEST(VerifierText, WhiteSpaceAndCanonicalEquivalence) {
+    using Verifier::normalized;
+    EXPECT_EQ(normalized("  Page 3\n\nof   41 \t"), "Page 3 of 41");
+    EXPECT_EQ(normalized("a\u00A0b\u2028c"), "a b c");
+    EXPECT_EQ(normalized("Cafe\xCC\x81"), normalized("Caf\xC3\xA9"));  // decomposed and composed é
+    EXPECT_NE(normalized("ab"), normalized("a b"));
+    EXPECT_EQ(normalized(""), "");
+}
+
+TEST(VerifierText, SummariesAndPageLists) {
+    EXPECT_EQ(Verifier::pageList({3}), "3");
+    EXPECT_EQ(Verifier::pageList({2, 5}), "2, 5");
+    EXPECT_EQ(Verifier::pageList({1, 2, 3, 4, 5, 6, 7, 8, 9}), "1, 2, 3, 4, 5, 6, 7, 8 and 1 more");
+
+    const auto matches = Verifier::summary(Verifier::Matches{12, 1234, std::string(64, 'a')}, "en_US");
+    EXPECT_EQ(matches.detail, "All 12 pages match the Messages on this Mac, word for word: 1,234 messages and every "
+                              "attachment. Fingerprint aaaa aaaa aaaa aaaa \u2026");
+    const auto one = Verifier::summary(Verifier::MessagesDiffer{5, 5, {7}}, "en_US");
+    EXPECT_EQ(one.detail, "The Messages on this Mac no longer match this export (a message or an attachment is "
+                          "different). Differences on page 7. Messages deleted or edited since the export, or a "
+                          "different Mac, cause this too.");
+    const auto none = Verifier::summary(Verifier::MessagesDiffer{1200, 1199, {}}, "en_US");
+    EXPECT_EQ(none.detail, "The Messages on this Mac no longer match this export (it has 1,200 messages, this Mac "
+                           "now has 1,199 in the same dates). Messages deleted or edited since the export, or a "
+                           "different Mac, cause this too.");
+}
+
+}  // namespace
+}  // namespace quillmark
