@@ -20,7 +20,7 @@ std::set<std::string> filesIn(const fs::path& folder) {
     return names;
 }
 
-TEST(AtomicFile, WritesAndReplacesWithTheUsualPermissions) {
+TEST(AtomicFile, WritesAllOrNothingWithTheUsualPermissions) {
     testing::TempDir dir;
     const mode_t old = ::umask(022);
     ASSERT_TRUE(AtomicFile::write(dir / "a.csv", "first"));
@@ -31,25 +31,16 @@ TEST(AtomicFile, WritesAndReplacesWithTheUsualPermissions) {
 
     ASSERT_TRUE(AtomicFile::write(dir / "a.csv", std::string("second\0with nul", 15)));
     EXPECT_EQ(readFile(dir / "a.csv"), std::string("second\0with nul", 15));
-    ASSERT_TRUE(AtomicFile::write(dir / "empty", ""));
-    EXPECT_EQ(fs::file_size(dir / "empty"), 0u);
-    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"a.csv", "empty"}));
-}
 
-TEST(AtomicFile, AFailedWriteLeavesTheOldFileAndNoTemporary) {
-    testing::TempDir dir;
+    // A failed write leaves what was there and no temporary file.
     fs::create_directories(dir / "taken" / "inside");
     const auto result = AtomicFile::write(dir / "taken", "new");
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error(), "Could not write \u201c" + (dir / "taken").string() + "\u201d: Is a directory.");
-    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"taken"}));
-
-    const auto noFolder = AtomicFile::write(dir / "missing" / "a.csv", "x");
-    ASSERT_FALSE(noFolder);
-    EXPECT_NE(noFolder.error().find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"a.csv", "taken"}));
 }
 
-TEST(AtomicFile, CopiesLargeFilesExactly) {
+TEST(AtomicFile, CopiesExactlyAndNamesTheFileAtFault) {
     testing::TempDir dir;
     std::string bytes(3 * 1024 * 1024 + 17, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 % 251);
@@ -57,11 +48,7 @@ TEST(AtomicFile, CopiesLargeFilesExactly) {
     dir.write("copy.bin", "old content");
     ASSERT_TRUE(AtomicFile::copy(source, dir / "copy.bin"));
     EXPECT_EQ(readFile(dir / "copy.bin"), bytes);
-    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"source.bin", "copy.bin"}));
-}
 
-TEST(AtomicFile, CopyNamesTheFileAtFault) {
-    testing::TempDir dir;
     const auto missing = AtomicFile::copy(dir / "nope", dir / "copy");
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error(),
@@ -71,7 +58,31 @@ TEST(AtomicFile, CopyNamesTheFileAtFault) {
     const auto folder = AtomicFile::copy(dir / "folder", dir / "copy");
     ASSERT_FALSE(folder);
     EXPECT_NE(folder.error().find("Could not read"), std::string::npos) << folder.error();
-    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"folder"}));
+    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"source.bin", "copy.bin", "folder"}));
+}
+
+TEST(AtomicFile, ReplacesAFolderWholeOrLeavesItAlone) {
+    testing::TempDir dir;
+    auto fill = [](std::string content, bool succeed) {
+        return [=](const fs::path& temporary) -> tl::expected<void, std::string> {
+            if (auto written = AtomicFile::write(temporary / "index.html", content); !written) return written;
+            if (!succeed) return tl::unexpected(std::string("the export failed"));
+            return {};
+        };
+    };
+    ASSERT_TRUE(AtomicFile::replaceFolder(dir / "export", fill("one", true)));
+    dir.write("export/stale.txt", "from before");
+    ASSERT_TRUE(AtomicFile::replaceFolder(dir / "export", fill("two", true)));
+    EXPECT_EQ(filesIn(dir / "export"), (std::set<std::string>{"index.html"}));  // replaced, not merged
+    EXPECT_EQ(readFile(dir / "export" / "index.html"), "two");
+
+    EXPECT_EQ(AtomicFile::replaceFolder(dir / "export", fill("half", false)), tl::unexpected(std::string("the export failed")));
+    EXPECT_EQ(readFile(dir / "export" / "index.html"), "two");
+    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"export"}));  // nothing temporary left beside it
+
+    dir.write("file", "x");
+    EXPECT_FALSE(AtomicFile::replaceFolder(dir / "file", fill("three", true)));
+    EXPECT_EQ(readFile(dir / "file"), "x");
 }
 
 }  // namespace

@@ -81,6 +81,9 @@ TEST_F(CLIExportTest, OneConversationToAFilePrintsItsHashesAndTheFingerprint) {
 
 TEST_F(CLIExportTest, ABatchNamesEachExportAndNeverOverwrites) {
     const fs::path folder = temp_ / "exports";
+    ASSERT_EQ(cli({"export", "--all", "--format", "html", "--folder", folder.string()}).status, 0);
+    EXPECT_NE(readFile(folder / "Messages with Trip - Fun (2023-07-02 to 2023-07-02)" / "index.html").find("<h1>Trip / Fun</h1>"),
+              std::string::npos);
     ASSERT_EQ(cli({"export", "--all", "--format", "csv", "--folder", folder.string()}).status, 0);
     const auto again = cli({"export", "--all", "--format", "csv", "--folder", folder.string()});
     ASSERT_EQ(again.status, 0) << again.err;
@@ -90,28 +93,13 @@ TEST_F(CLIExportTest, ABatchNamesEachExportAndNeverOverwrites) {
     EXPECT_NE(again.out.find("(2023-07-02 to 2023-07-02) 2.csv\n  messages: 2\n"), std::string::npos) << again.out;
 }
 
-TEST_F(CLIExportTest, AnHTMLFolderIsReplacedWhole) {
-    const fs::path folder = temp_ / "page";
-    temp_.write("page/old-file.txt", "stale");
-    const auto result = cli({"export", "1", "--format", "html", "--output", folder.string()});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_FALSE(fs::exists(folder / "old-file.txt"));
-    EXPECT_NE(readFile(folder / "index.html").find("<h1>Trip / Fun</h1>"), std::string::npos);
-    EXPECT_EQ(result.out.rfind(folder.string() + "\n  messages: 2\n  fingerprint: ", 0), 0u) << result.out;
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp_.path())) ++entries;
-    EXPECT_EQ(entries, 2u);  // data and page: nothing temporary left beside it
-}
-
 TEST_F(CLIExportTest, MistakesAreUsageErrorsAndFailuresExitWithFour) {
     const std::string out = (temp_ / "x.csv").string();
     EXPECT_EQ(cli({"export", "1", "--output", out}).status, 2);                              // no format
     EXPECT_EQ(cli({"export", "1", "--format", "docx", "--output", out}).status, 2);          // no such format
     EXPECT_EQ(cli({"export", "--all", "--format", "csv", "--output", out}).status, 2);       // one file, many
-    EXPECT_EQ(cli({"export", "1", "2", "--format", "csv", "--output", out}).status, 2);
     EXPECT_EQ(cli({"export", "1", "--format", "csv"}).status, 2);                            // nowhere to go
     EXPECT_EQ(cli({"export", "9", "--format", "csv", "--output", out}).status, 2);           // no such conversation
-    EXPECT_EQ(cli({"fingerprint"}).status, 2);
     EXPECT_FALSE(fs::exists(out));
 
     const fs::path nowhere = temp_ / "missing" / "x.csv";

@@ -29,7 +29,6 @@ TEST(Dates, EachTemplateInTheExportsZoneAndLocale) {
     EXPECT_EQ(us.tz(), "America/New_York");
 
     const Dates de(options("Europe/Berlin", "de_DE"));
-    EXPECT_EQ(de.time(tuesday), "20:07:09");
     EXPECT_EQ(de.day(tuesday), "Dienstag, 5. M\u00e4rz 2024");
     EXPECT_EQ(de.full(tuesday), "5. M\u00e4rz 2024, 20:07:09");
 
@@ -44,14 +43,6 @@ TEST(Dates, EachTemplateInTheExportsZoneAndLocale) {
     EXPECT_EQ(us.full(lateEvening), "Dec 31, 2024, 11:30:00\u202fPM");
     EXPECT_EQ(us.month(lateEvening), "December 2024");
     EXPECT_EQ(us.time(tuesday), "2:07:09\u202fPM");
-}
-
-TEST(Dates, UnknownZoneWritesInTheMachinesZone) {
-    const ScopedEnv tz("TZ", "Asia/Kolkata");
-    const Dates dates(options("Nowhere/Special", "en_GB"));
-    EXPECT_EQ(dates.tz(), "Asia/Kolkata");
-    EXPECT_EQ(dates.time(tuesday), "00:37:09");  // UTC+5:30, the next day
-    EXPECT_EQ(dates.zone(tuesday), "Asia/Kolkata (GMT+5:30)");
 }
 
 TEST(Dates, RangeIsALongDateIntervalWithoutTimes) {
@@ -78,7 +69,6 @@ TEST(Dates, ZoneNamesTheOffsetAtThatInstant) {
     EXPECT_EQ(zone("America/St_Johns", summer), "America/St_Johns (GMT\u22122:30)");
     EXPECT_EQ(zone("Asia/Kathmandu", winter), "Asia/Kathmandu (GMT+5:45)");
     EXPECT_EQ(zone("UTC", winter), "UTC (GMT+0)");
-    EXPECT_EQ(zone("Europe/London", winter), "Europe/London (GMT+0)");
 }
 
 TEST(Formats, BytesInTheFileBrowsersDecimalStyle) {
@@ -86,34 +76,27 @@ TEST(Formats, BytesInTheFileBrowsersDecimalStyle) {
         {0, "Zero KB"},
         {1, "1 byte"},
         {999, "999 bytes"},
-        {1000, "1 KB"},
-        {1234, "1 KB"},
         {1500, "2 KB"},  // halves go to the even digit
         {2500, "2 KB"},
         {999'499, "999 KB"},
         {999'500, "1 MB"},  // never "1,000 KB"
         {1'500'000, "1.5 MB"},
-        {2'000'000, "2 MB"},
         {1'234'567'890, "1.23 GB"},
         {999'995'000'000, "1 TB"},
-        {-1500, "-2 KB"},
         {std::numeric_limits<int64_t>::max(), "9,223.37 PB"},
     };
     for (const auto& [count, text] : english) EXPECT_EQ(Formats::bytes(count, "en_US"), text) << count;
 
     EXPECT_EQ(Formats::bytes(1'500'000, "de_DE"), "1,5 MB");
-    EXPECT_EQ(Formats::bytes(0, "de_DE"), "Null KB");
     EXPECT_EQ(Formats::bytes(1'500'000, "fr_FR"), "1,5\u202fMo");
+    EXPECT_EQ(Formats::integer(1'234'567, "de_DE"), "1.234.567");
 }
 
 TEST(Formats, GroupedInsertsASpaceBetweenGroups) {
-    const std::string hex = "e68edab68e88e0e2eb233c1af265aabb7bcbf94c9d92802437a9a1d09640dd5e";
-    const std::string grouped = Formats::grouped(hex, 4);
-    EXPECT_EQ(grouped.size(), 64u + 15u);
-    EXPECT_EQ(grouped.substr(0, 10), "e68e dab6 ");
-    EXPECT_EQ(grouped.back(), 'e');
+    const std::string grouped = Formats::grouped(std::string(64, 'f'), 4);
+    EXPECT_EQ(grouped.size(), 64u + 15u);  // sixteen groups, no space before or after
+    EXPECT_EQ(grouped.substr(0, 10), "ffff ffff ");
     EXPECT_EQ(Formats::grouped("abcdef", 2), "ab cd ef");
-    EXPECT_EQ(Formats::grouped("abcde", 2), "ab cd e");
     EXPECT_EQ(Formats::grouped("", 4), "");
     EXPECT_EQ(Formats::grouped("\u00e4\u00f6\u00fc\u00df", 2), "\u00e4\u00f6 \u00fc\u00df");  // characters, not bytes
     EXPECT_EQ(Formats::grouped("abc", 0), "abc");
@@ -121,17 +104,10 @@ TEST(Formats, GroupedInsertsASpaceBetweenGroups) {
 
 TEST(Formats, DurationRoundsToTheSecondFirst) {
     const std::pair<double, const char*> cases[] = {
-        {0, "0:00"},       {0.5, "0:01"},    {7, "0:07"},         {59.4, "0:59"},      {187, "3:07"},
-        {3599, "59:59"},   {3599.5, "1:00:00"}, {3600, "1:00:00"}, {7384, "2:03:04"}, {36000, "10:00:00"},
-        {std::nan(""), "0:00"}, {-5, "0:00"}, {std::numeric_limits<double>::infinity(), "0:00"},
+        {0.5, "0:01"}, {59.4, "0:59"}, {187, "3:07"}, {3599.5, "1:00:00"}, {7384, "2:03:04"},
+        {std::nan(""), "0:00"}, {-5, "0:00"},
     };
     for (const auto& [seconds, text] : cases) EXPECT_EQ(Formats::duration(seconds), text) << seconds;
-}
-
-TEST(Formats, IntegerUsesTheLocalesGrouping) {
-    EXPECT_EQ(Formats::integer(1'234'567, "en_US"), "1,234,567");
-    EXPECT_EQ(Formats::integer(1'234'567, "de_DE"), "1.234.567");
-    EXPECT_EQ(Formats::integer(0, "en_US"), "0");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/atomic_file.h"
 #include "export_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -48,37 +47,6 @@ TEST(ExportNames, FreeNameCountsFromTwo) {
     EXPECT_EQ(ExportNames::freeName(dir.path(), "Messages with A", ".csv"), "Messages with A 4.csv");
     fs::create_directory(dir / "Messages with A");
     EXPECT_EQ(ExportNames::freeName(dir.path(), "Messages with A", ""), "Messages with A 2");
-}
-
-TEST(AtomicFolder, ReplacesAFolderWholeOrLeavesItAlone) {
-    testing::TempDir dir;
-    const fs::path target = dir / "export";
-    auto fillWith = [](std::string content) {
-        return [content](const fs::path& temporary) -> tl::expected<void, std::string> {
-            return AtomicFile::write(temporary / "index.html", content);
-        };
-    };
-    ASSERT_TRUE(AtomicFile::replaceFolder(target, fillWith("one")));
-    dir.write("export/stale.txt", "from before");
-    ASSERT_TRUE(AtomicFile::replaceFolder(target, fillWith("two")));
-    EXPECT_EQ(testing::readFile(target / "index.html"), "two");
-    EXPECT_FALSE(fs::exists(target / "stale.txt"));  // replaced whole, not merged
-
-    const auto failed = AtomicFile::replaceFolder(target, [](const fs::path& temporary) -> tl::expected<void, std::string> {
-        (void)AtomicFile::write(temporary / "index.html", "half");
-        return tl::unexpected(std::string("the export failed"));
-    });
-    ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error(), "the export failed");
-    EXPECT_EQ(testing::readFile(target / "index.html"), "two");
-
-    size_t entries = 0;
-    for (const auto& entry : fs::directory_iterator(dir.path())) entries += entry.path().filename() == "export" ? 1 : 100;
-    EXPECT_EQ(entries, 1u);  // no temporary or old folder left beside it
-
-    dir.write("file", "x");
-    EXPECT_FALSE(AtomicFile::replaceFolder(dir / "file", fillWith("three")));
-    EXPECT_EQ(testing::readFile(dir / "file"), "x");
 }
 
 }  // namespace
