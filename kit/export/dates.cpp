@@ -1,5 +1,6 @@
 #include "export/dates.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -56,18 +57,36 @@ struct SharedCalendar {
 
 // A format made from a skeleton in the locale and zone, writing through a shared calendar rather than the
 // copy of its own calendar that each plain format call would make.
+// The last text is remembered, as a page asks for the same message's time more than once.
 struct Format {
     std::unique_ptr<icu::SimpleDateFormat> format;
     SharedCalendar* calendar = nullptr;
+    mutable UDate lastTime = std::numeric_limits<double>::quiet_NaN();
+    mutable std::string lastText;
 
-    std::string text(Date date) const {
-        if (!format) return {};
+    const std::string& text(Date date) const {
+        const UDate ms = date.seconds * 1000.0;
+        if (ms == lastTime || !format) return lastText;
         icu::UnicodeString out;
         icu::FieldPosition position;
         format->format(calendar->at(date), out, position);
-        return utf8(out);
+        lastText.clear();
+        out.toUTF8String(lastText);
+        lastTime = ms;
+        return lastText;
     }
 };
+
+// The skeleton of the date part of the full format, and the time part, which is the time format's own.
+constexpr const char* fullDaySkeleton = "yMMMd";
+
+bool hasPatternSyntax(const icu::UnicodeString& literal) {
+    for (int32_t i = 0; i < literal.length(); ++i) {
+        const char16_t c = literal.charAt(i);
+        if (c == u'\'' || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -83,6 +102,56 @@ struct Dates::Impl {
     std::array<int32_t, 4> monthKey{};
     std::string monthText;
     bool hasMonth = false;
+
+    // Where the locale writes the full format as its date format and its time format joined by the
+    // locale's date-time glue (", " in English), the full text is made of the day's text, remembered
+    // for the day, and the time format's text, so that a message costs one format instead of two.
+    bool fullJoined = false;
+    bool dayFirst = true;
+    std::string before, between, after;
+    Format fullDay;
+    int32_t dayKey = 0;
+    std::string dayText;
+    bool hasDay = false;
+
+    void joinFull(icu::DateTimePatternGenerator& generator, const icu::Locale& locale) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::UnicodeString full = generator.getBestPattern(fullSkeleton, status);
+        const icu::UnicodeString day = generator.getBestPattern(fullDaySkeleton, status);
+        const icu::UnicodeString clock = generator.getBestPattern(timeSkeleton, status);
+        const icu::UnicodeString glue = generator.getDateTimeFormat();
+        if (U_FAILURE(status) || !time.format) return;
+        const int32_t timeAt = glue.indexOf(u"{0}"), dayAt = glue.indexOf(u"{1}");
+        if (timeAt < 0 || dayAt < 0) return;
+        const bool dayComesFirst = dayAt < timeAt;
+        const int32_t firstAt = std::min(timeAt, dayAt), secondAt = std::max(timeAt, dayAt);
+        const icu::UnicodeString head(glue, 0, firstAt), middle(glue, firstAt + 3, secondAt - firstAt - 3),
+            tail(glue, secondAt + 3);
+        if (hasPatternSyntax(head) || hasPatternSyntax(middle) || hasPatternSyntax(tail)) return;
+        icu::UnicodeString joined = head;
+        joined.append(dayComesFirst ? day : clock).append(middle).append(dayComesFirst ? clock : day).append(tail);
+        if (joined != full) return;
+        fullDay = make(&generator, locale, fullDaySkeleton);
+        if (!fullDay.format) return;
+        fullJoined = true;
+        dayFirst = dayComesFirst;
+        before = utf8(head);
+        between = utf8(middle);
+        after = utf8(tail);
+    }
+
+    std::string joinedFull(Date d) {
+        icu::Calendar& calendar = fullDay.calendar->at(d);
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t key = calendar.get(UCAL_JULIAN_DAY, status);
+        if (U_FAILURE(status) || !hasDay || key != dayKey) {
+            dayText = fullDay.text(d);
+            dayKey = key;
+            hasDay = U_SUCCESS(status);
+        }
+        const std::string& clock = time.text(d);
+        return before + (dayFirst ? dayText : clock) + between + (dayFirst ? clock : dayText) + after;
+    }
 
     Format make(icu::DateTimePatternGenerator* generator, const icu::Locale& locale, const char* skeleton) {
         Format made;
@@ -128,6 +197,7 @@ Dates::Dates(const ExportOptions& options) : impl_(std::make_unique<Impl>()) {
     i.month = i.make(generator.get(), locale, monthSkeleton);
     i.full = i.make(generator.get(), locale, fullSkeleton);
     i.date = i.make(generator.get(), locale, dateSkeleton);
+    if (generator) i.joinFull(*generator, locale);
 
     status = U_ZERO_ERROR;
     i.interval.reset(icu::DateIntervalFormat::createInstance(longDateSkeleton(locale), locale, status));
@@ -143,7 +213,7 @@ std::string Dates::time(Date d) const { return impl_->time.text(d); }
 std::string Dates::shortTime(Date d) const { return impl_->shortTime.text(d); }
 std::string Dates::day(Date d) const { return impl_->day.text(d); }
 std::string Dates::dayShort(Date d) const { return impl_->dayShort.text(d); }
-std::string Dates::full(Date d) const { return impl_->full.text(d); }
+std::string Dates::full(Date d) const { return impl_->fullJoined ? impl_->joinedFull(d) : impl_->full.text(d); }
 std::string Dates::date(Date d) const { return impl_->date.text(d); }
 
 std::string Dates::month(Date d) const {

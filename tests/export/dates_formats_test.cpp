@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/calendar.h"
 #include "export/dates.h"
 #include "export/formats.h"
 #include "export_fixtures.h"
@@ -43,6 +44,22 @@ TEST(Dates, EachTemplateInTheExportsZoneAndLocale) {
     EXPECT_EQ(us.full(lateEvening), "Dec 31, 2024, 11:30:00\u202fPM");
     EXPECT_EQ(us.month(lateEvening), "December 2024");
     EXPECT_EQ(us.time(tuesday), "2:07:09\u202fPM");
+}
+
+// Dates writes its formats in faster ways than a plain format of the skeleton (a shared calendar, a
+// remembered month, the full format joined from day and time); in every locale the text must be the same.
+TEST(Dates, EveryLocaleWritesWhatAPlainFormatOfTheSkeletonWrites) {
+    for (const char* locale : {"en_US", "en_GB", "de_DE", "fr_FR", "ja_JP", "zh_TW", "ar_EG", "hi_IN", "th_TH",
+                               "fa_IR", "ko_KR", "ru_RU", "he_IL", "es_ES"}) {
+        const Dates dates(options("Asia/Tehran", locale));
+        const auto full = DateFormat::make(Dates::fullSkeleton, locale, "Asia/Tehran");
+        const auto month = DateFormat::make(Dates::monthSkeleton, locale, "Asia/Tehran");
+        ASSERT_TRUE(full && month) << locale;
+        for (const double at : {tuesday.seconds, utc(2024, 3, 20, 20, 31), utc(2024, 3, 21, 0, 5), utc(1999, 12, 31, 23)}) {
+            EXPECT_EQ(dates.full(Date{at}), full->text(Date{at})) << locale;
+            EXPECT_EQ(dates.month(Date{at}), month->text(Date{at})) << locale;
+        }
+    }
 }
 
 TEST(Dates, RangeIsALongDateIntervalWithoutTimes) {
