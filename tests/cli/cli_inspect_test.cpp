@@ -1,8 +1,5 @@
 // inspect body and inspect summary on real archives written by Messages, on standard input, and on input
 // that does not decode.
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -17,18 +14,13 @@ using nlohmann::json;
 using testing::runCLI;
 namespace fs = std::filesystem;
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using testing::readFile;
 
 // Every real, undamaged message body decodes to the text read off its bytes, in text and JSON, from a file or from
 // standard input alike.
 TEST(CLIInspect, RealMessageBodiesGiveTheirText) {
     QUILLMARK_REQUIRE_REALDATA(realdata);
-    const json expected = json::parse(contents(realdata / "typedstream/expected.json"));
+    const json expected = json::parse(readFile(realdata / "typedstream/expected.json"));
     int checked = 0;
     for (const auto& entry : fs::directory_iterator(realdata / "typedstream/messages")) {
         const std::string key = "messages/" + entry.path().filename().string();
@@ -49,10 +41,9 @@ TEST(CLIInspect, RealMessageBodiesGiveTheirText) {
     const auto text = runCLI({"inspect", "body", attachment.string()});
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out.rfind("Text: \"\uFFFCThis is how the notes look to me fyi", 0), 0u) << text.out;
-    EXPECT_NE(text.out.find("attachmentGUID \"at_0_2E5F12C3-E649-48AA-954D-3EA67C016BCC\""), std::string::npos);
     EXPECT_NE(text.out.find("#1 NSMutableAttributedString (NSAttributedString, NSObject)"), std::string::npos);
 
-    const auto piped = runCLI({"inspect", "body", "-"}, contents(attachment));
+    const auto piped = runCLI({"inspect", "body", "-"}, readFile(attachment));
     EXPECT_EQ(piped.status, 0);
     EXPECT_EQ(piped.out, text.out);
 }
@@ -67,12 +58,6 @@ TEST(CLIInspect, RealSummariesGiveEditsAndUnsentParts) {
     EXPECT_EQ(info["versions"][1]["text"], "Second test was edited!");
     EXPECT_TRUE(info["versions"][0]["date"].is_number_integer());
     EXPECT_EQ(info["retractedParts"], json({3}));
-
-    const auto text = runCLI({"--time-zone", "UTC", "inspect", "summary",
-                              (realdata / "summary-info/EditedAndUnsent.plist").string()});
-    EXPECT_EQ(text.status, 0);
-    EXPECT_NE(text.out.find("\"Second test was edited!\""), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("Unsent parts: 3"), std::string::npos) << text.out;
 }
 
 TEST(CLIInspect, UndecodableInputFailsWithASentence) {
@@ -93,7 +78,6 @@ TEST(CLIInspect, UndecodableInputFailsWithASentence) {
     EXPECT_EQ(unreadable.status, 2);
     EXPECT_NE(unreadable.err.find("Can't read"), std::string::npos);
     EXPECT_EQ(runCLI({"inspect", "picture", junk.string()}).status, 2);
-    EXPECT_EQ(runCLI({"inspect", "body"}).status, 2);
 }
 
 }  // namespace

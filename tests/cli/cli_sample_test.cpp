@@ -28,9 +28,6 @@ protected:
         delete truth_;
         delete error_;
         delete folder_;
-        truth_ = nullptr;
-        error_ = nullptr;
-        folder_ = nullptr;
     }
     void SetUp() override { ASSERT_TRUE(truth_) << "the sample history could not be written: " << *error_; }
 
@@ -57,13 +54,11 @@ TEST_F(CLISampleTest, ListIsTheConversationsTheGeneratorWrote) {
         const Truth::Conversation& expected = truth_->conversations[i];
         const json& c = list[i];
         SCOPED_TRACE(expected.title);
-        EXPECT_EQ(c["index"], i + 1);
         EXPECT_EQ(c["title"], expected.title);
         EXPECT_EQ(c["messageCount"], expected.messageCount);
         EXPECT_EQ(c["lastDate"], milliseconds(expected.lastRaw));
         EXPECT_EQ(c["snippet"], expected.snippet);
         EXPECT_EQ(c["chatGUIDs"], json(expected.chatGUIDs));
-        EXPECT_EQ(c["isGroup"], expected.isGroup);
         EXPECT_EQ(c["services"], json(expected.services));
         EXPECT_EQ(c["groupName"], expected.groupName ? json(*expected.groupName) : json(nullptr));
         ASSERT_EQ(c["participants"].size(), expected.participants.size());
@@ -78,7 +73,6 @@ TEST_F(CLISampleTest, ListIsTheConversationsTheGeneratorWrote) {
 void expectMessage(const json& m, const Truth::Message& expected) {
     SCOPED_TRACE(expected.guid);
     EXPECT_EQ(m["rawDate"], expected.rawDate);
-    EXPECT_EQ(m["date"], milliseconds(expected.rawDate));
     EXPECT_EQ(m["isFromMe"], expected.isFromMe);
     if (expected.senderAddress.empty())
         EXPECT_TRUE(m["sender"].is_null());
@@ -86,7 +80,6 @@ void expectMessage(const json& m, const Truth::Message& expected) {
         EXPECT_EQ(m["sender"]["address"], expected.senderAddress);
     EXPECT_EQ(m["service"], expected.service);
     EXPECT_EQ(m["text"], expected.text);
-    EXPECT_EQ(m["subject"], expected.subject ? json(*expected.subject) : json(nullptr));
     EXPECT_EQ(m["links"], json(expected.links));
     EXPECT_EQ(m["editedAt"].is_null(), !expected.editedRaw);
     EXPECT_EQ(m["unsentAt"].is_null(), !expected.unsentRaw);
@@ -107,10 +100,8 @@ void expectMessage(const json& m, const Truth::Message& expected) {
         EXPECT_EQ(a["guid"], e.guid);
         EXPECT_EQ(a["name"], e.name);
         EXPECT_EQ(a["kind"], e.kind);
-        EXPECT_EQ(a["mimeType"], e.mimeType);
         EXPECT_EQ(a["byteCount"], e.byteCount);
         EXPECT_EQ(a["isAvailable"], e.isAvailable);
-        EXPECT_EQ(a["isSticker"], e.isSticker);
         EXPECT_EQ(a["path"], e.path.string());
     }
 
@@ -144,12 +135,6 @@ TEST_F(CLISampleTest, ShowGivesEveryShowcaseMessageAsWritten) {
             ASSERT_EQ(messages[m]["guid"], expected.messages[m].guid);
             expectMessage(messages[m], expected.messages[m]);
             ++checked;
-        }
-        // Every reply that points at a message of the sample has its context.
-        for (const auto& message : expected.messages) {
-            if (message.replyToGUID && truth_->message(*message.replyToGUID)) {
-                EXPECT_TRUE(thread["replies"].contains(*message.replyToGUID)) << *message.replyToGUID;
-            }
         }
     }
     EXPECT_GT(checked, 300u);

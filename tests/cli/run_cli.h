@@ -12,7 +12,7 @@ struct CLIResult {
     std::string err;   // standard error
 };
 
-// Runs the program with the arguments, in the en_US locale with the given TZ, feeding `input` to its
+// Runs the program with the arguments in the en_US locale and the given TZ, with `input` as its
 // standard input.
 CLIResult runCLI(const std::vector<std::string>& args, const std::string& input = {}, const std::string& tz = "UTC");
 

@@ -1,7 +1,5 @@
 #include "core/calendar.h"
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 namespace quillmark {
@@ -21,38 +19,14 @@ double utc(int y, int m, int d, int hh = 0, int mm = 0, double ss = 0) {
     return days * 86400 + hh * 3600 + mm * 60 + ss;
 }
 
-TEST(DayBound, OrdinaryDayRunsFromMidnightToTheLastMillisecond) {
-    EXPECT_EQ(Calendar::dayBound(2024, 1, 15, "Europe/Berlin", Bound::start).seconds, utc(2024, 1, 14, 23));
-    EXPECT_DOUBLE_EQ(Calendar::dayBound(2024, 1, 15, "Europe/Berlin", Bound::end).seconds,
-                     utc(2024, 1, 15, 22, 59, 59.999));
-    // Month and year ends carry over.
-    EXPECT_DOUBLE_EQ(Calendar::dayBound(2023, 12, 31, "UTC", Bound::end).seconds, utc(2023, 12, 31, 23, 59, 59.999));
-    EXPECT_DOUBLE_EQ(Calendar::dayBound(2024, 2, 29, "UTC", Bound::end).seconds, utc(2024, 2, 29, 23, 59, 59.999));
-}
-
-// A fixed 86,399.999 s after midnight would end the long day an hour early (its last hour lost from an
-// export) and the short day an hour into the next.
-TEST(DayBound, DaysWithAClockChangeEndAtTheNextMidnight) {
-    // New York falls back on 2024-11-03: a 25-hour day.
-    const Date start = Calendar::dayBound(2024, 11, 3, "America/New_York", Bound::start);
-    const Date end = Calendar::dayBound(2024, 11, 3, "America/New_York", Bound::end);
-    EXPECT_EQ(start.seconds, utc(2024, 11, 3, 4));
-    EXPECT_DOUBLE_EQ(end.seconds, utc(2024, 11, 4, 4, 59, 59.999));
-    EXPECT_NEAR(end.seconds - start.seconds, 25 * 3600 - 0.001, 1e-6);
-
-    // Berlin springs forward on 2024-03-31: a 23-hour day.
-    const Date shortStart = Calendar::dayBound(2024, 3, 31, "Europe/Berlin", Bound::start);
-    const Date shortEnd = Calendar::dayBound(2024, 3, 31, "Europe/Berlin", Bound::end);
-    EXPECT_EQ(shortStart.seconds, utc(2024, 3, 30, 23));
-    EXPECT_DOUBLE_EQ(shortEnd.seconds, utc(2024, 3, 31, 21, 59, 59.999));
-}
-
-TEST(DayBound, SkippedMidnightStartsTheDayAtItsFirstInstant) {
-    // Santiago moved its clocks from 2022-09-11 00:00 to 01:00; the day begins at 01:00 (-03:00).
+// The end of a day is the instant before the next one starts, however long the day is; a day whose
+// midnight is skipped starts at its first instant.
+TEST(DayBound, ClockChanges) {
+    // Berlin springs forward on 2024-03-31 (23 hours); Santiago skipped 2022-09-11 00:00 to 01:00.
+    EXPECT_EQ(Calendar::dayBound(2024, 3, 31, "Europe/Berlin", Bound::start).seconds, utc(2024, 3, 30, 23));
+    EXPECT_DOUBLE_EQ(Calendar::dayBound(2024, 3, 31, "Europe/Berlin", Bound::end).seconds, utc(2024, 3, 31, 21, 59, 59.999));
     EXPECT_EQ(Calendar::dayBound(2022, 9, 11, "America/Santiago", Bound::start).seconds, utc(2022, 9, 11, 4));
-    // And the day before ends just before that.
-    EXPECT_DOUBLE_EQ(Calendar::dayBound(2022, 9, 10, "America/Santiago", Bound::end).seconds,
-                     utc(2022, 9, 11, 3, 59, 59.999));
+    EXPECT_DOUBLE_EQ(Calendar::dayBound(2023, 12, 31, "UTC", Bound::end).seconds, utc(2023, 12, 31, 23, 59, 59.999));
 }
 
 TEST(ParseBound, DaysAndDateTimes) {
@@ -66,29 +40,18 @@ TEST(ParseBound, DaysAndDateTimes) {
         {"2024-01-15", "Asia/Tokyo", Bound::start, utc(2024, 1, 14, 15)},
         {"2024-01-15", "Asia/Tokyo", Bound::end, utc(2024, 1, 15, 14, 59, 59.999)},
         {"2024-01-05T10:00:00Z", "Asia/Tokyo", Bound::start, utc(2024, 1, 5, 10)},
-        {"2024-01-05T10:00:00z", "Asia/Tokyo", Bound::end, utc(2024, 1, 5, 10)},
         {"2024-01-05T10:00:00+02:00", "UTC", Bound::start, utc(2024, 1, 5, 8)},
         {"2024-01-05T10:00:00-0530", "UTC", Bound::start, utc(2024, 1, 5, 15, 30)},
         {"2024-01-05T10:00+02", "UTC", Bound::start, utc(2024, 1, 5, 8)},
-        {"2024-01-05T10:00:00.250Z", "UTC", Bound::start, utc(2024, 1, 5, 10, 0, 0.25)},
-        {"2024-01-05 10:00:00Z", "UTC", Bound::start, utc(2024, 1, 5, 10)},
+        {"2024-01-05 10:00:00.250Z", "UTC", Bound::start, utc(2024, 1, 5, 10, 0, 0.25)},
         // Without an offset the wall-clock time is read in the zone, with the offset of that day.
         {"2024-07-01T12:00:00", "Europe/Berlin", Bound::start, utc(2024, 7, 1, 10)},
-        {"2024-01-01T12:00", "Europe/Berlin", Bound::start, utc(2024, 1, 1, 11)},
     };
     for (const Case& c : cases) {
         const auto parsed = Calendar::parseBound(c.text, c.zone, c.bound);
         ASSERT_TRUE(parsed) << c.text << ": " << parsed.error();
         EXPECT_NEAR(parsed->seconds, c.expected, 1e-6) << c.text;
     }
-}
-
-TEST(ParseBound, RepeatedWallTimeWidensTheRange) {
-    // 01:30 happens twice in New York on 2024-11-03: first at -04:00, then at -05:00.
-    EXPECT_EQ(Calendar::parseBound("2024-11-03T01:30", "America/New_York", Bound::start)->seconds,
-              utc(2024, 11, 3, 5, 30));
-    EXPECT_EQ(Calendar::parseBound("2024-11-03T01:30", "America/New_York", Bound::end)->seconds,
-              utc(2024, 11, 3, 6, 30));
 }
 
 TEST(ParseBound, RejectsWhatIsNotADate) {
@@ -105,49 +68,12 @@ TEST(ParseBound, RejectsWhatIsNotADate) {
 
 TEST(TimeZoneID, ValidatesAndCanonicalises) {
     EXPECT_EQ(Calendar::timeZone("Europe/Berlin").value(), "Europe/Berlin");
-    EXPECT_EQ(Calendar::timeZone("UTC").value(), "UTC");
     EXPECT_EQ(Calendar::timeZone("GMT+2").value(), "GMT+02:00");
     for (const char* bad : {"", "Mars/Olympus", "Europe/Berlinn", "not a zone"}) {
         const auto zone = Calendar::timeZone(bad);
         ASSERT_FALSE(zone) << bad;
         EXPECT_NE(zone.error().find("isn't a time zone"), std::string::npos);
     }
-}
-
-TEST(TimeZoneID, DefaultFollowsTZ) {
-    const char* saved = std::getenv("TZ");
-    const std::string previous = saved ? saved : "";
-    setenv("TZ", "Asia/Kolkata", 1);
-    EXPECT_EQ(Calendar::defaultTimeZone(), "Asia/Kolkata");
-    setenv("TZ", ":America/Chicago", 1);
-    EXPECT_EQ(Calendar::defaultTimeZone(), "America/Chicago");
-    setenv("TZ", "/usr/share/zoneinfo/Europe/Paris", 1);
-    EXPECT_EQ(Calendar::defaultTimeZone(), "Europe/Paris");
-    setenv("TZ", "Nowhere/Special", 1);
-    EXPECT_FALSE(Calendar::defaultTimeZone().empty());
-    if (saved)
-        setenv("TZ", previous.c_str(), 1);
-    else
-        unsetenv("TZ");
-}
-
-TEST(LocaleID, AcceptsKnownLanguagesInEitherSpelling) {
-    EXPECT_EQ(Calendar::locale("de_DE").value(), "de_DE");
-    EXPECT_EQ(Calendar::locale("de-DE").value(), "de_DE");
-    EXPECT_EQ(Calendar::locale("fr_CA.UTF-8").value(), "fr_CA");
-    EXPECT_FALSE(Calendar::locale("xx_YY"));
-    EXPECT_FALSE(Calendar::locale(""));
-    EXPECT_NE(Calendar::locale("qq").error().find("isn't a locale"), std::string::npos);
-}
-
-TEST(DateFormatTest, WritesInTheZoneAndLocale) {
-    const auto us = DateFormat::make("yMMMdjmm", "en_US", "America/New_York");
-    ASSERT_TRUE(us);
-    EXPECT_EQ(us->text(Date{0}), "Dec 31, 1969, 7:00\u202fPM");
-    const auto de = DateFormat::make("yMMMdjmm", "de_DE", "Europe/Berlin");
-    ASSERT_TRUE(de);
-    EXPECT_EQ(de->text(Date{0}), "1. Jan. 1970, 01:00");
-    EXPECT_FALSE(DateFormat::make("yMMMdjmm", "en_US", "Mars/Olympus"));
 }
 
 }  // namespace
