@@ -1,6 +1,7 @@
-// export and fingerprint: conversations written as CSV files or HTML folders, and the fingerprint of a
-// conversation's messages.
+// export and fingerprint: conversations written as PDF documents, CSV files or HTML folders, and the
+// fingerprint of a conversation's messages.
 //
+//   quillmark-cli export 3 --format pdf --layout book --output chat.pdf
 //   quillmark-cli export 3 --format csv --output chat.csv
 //   quillmark-cli export --all --format html --folder exports/
 //   quillmark-cli fingerprint 3 --from 2024-01-01 --canonical
@@ -16,6 +17,7 @@
 #include "export/export_options.h"
 #include "export/fingerprint.h"
 #include "export/html_exporter.h"
+#include "export/pdf_renderer.h"
 
 namespace quillmark::cli {
 
@@ -59,10 +61,9 @@ struct Request {
 tl::expected<Request, std::string> readRequest(const Arguments& arguments, const Settings& settings) {
     Request request;
     const auto format = arguments.value("format");
-    if (!format) return tl::unexpected(std::string("export needs --format csv or --format html."));
+    if (!format) return tl::unexpected(std::string("export needs --format pdf, csv or html."));
     const auto parsed = ExportFormat::fromRaw(*format);
-    if (!parsed || *parsed == ExportFormat::pdf)
-        return tl::unexpected("--format is csv or html, not \"" + *format + "\".");
+    if (!parsed) return tl::unexpected("--format is pdf, csv or html, not \"" + *format + "\".");
     request.format = *parsed;
 
     if (const auto layout = arguments.value("layout")) {
@@ -101,6 +102,16 @@ ExportOptions exportOptions(const Settings& settings, ExportLayout layout) {
 tl::expected<void, std::string> write(const MessageThread& thread, const ExportOptions& options, ExportFormat format,
                                       const fs::path& path, std::ostream& out) {
     AttachmentMedia& media = AttachmentMedia::shared();
+    if (format == ExportFormat::pdf) {
+        const PDFRenderer::Output pdf = PDFRenderer::render(thread, options, media);
+        if (pdf.data.empty()) return tl::unexpected("Could not make the PDF for \u201c" + path.string() + "\u201d.");
+        const std::string_view bytes(reinterpret_cast<const char*>(pdf.data.data()), pdf.data.size());
+        if (auto written = AtomicFile::write(path, bytes); !written) return written;
+        const std::string fileHash = Fingerprint::file(path.string()).value_or("");
+        out << path.string() << "\n  pages: " << pdf.pages << "\n  messages: " << thread.messages.size()
+            << "\n  file SHA-256: " << fileHash << "\n  fingerprint: " << pdf.fingerprint << "\n";
+        return {};
+    }
     if (format == ExportFormat::csv) {
         std::string fingerprint;
         const std::string bytes = CSVExporter::exportThread(thread, options, media, &fingerprint);
