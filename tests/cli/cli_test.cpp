@@ -168,6 +168,16 @@ TEST_F(CLITest, UnavailableHistoriesExitThreeWithTheirSentence) {
         << foreign.err;
 }
 
+TEST_F(CLITest, RefusedHistoryExitsThreeWithWhatToCheck) {
+    std::filesystem::permissions(temp_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+    std::filesystem::permissions(temp_ / "data/Messages", std::filesystem::perms::none);
+    const auto r = testing::runCLIUnprivileged({"--messages", (temp_ / "data/Messages/chat.db").string(), "list"});
+    std::filesystem::permissions(temp_ / "data/Messages", std::filesystem::perms::owner_all);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(r.err.rfind("Quillmark can't read the Messages history\nQuillmark isn't allowed to read", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("Check the permissions of " + (temp_ / "data/Messages/chat.db").string()), std::string::npos);
+}
+
 TEST_F(CLITest, UsageMistakesExitTwoWithASentence) {
     struct Case {
         std::vector<std::string> args;

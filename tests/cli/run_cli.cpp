@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +11,9 @@
 
 namespace quillmark::testing {
 
-CLIResult runCLI(const std::vector<std::string>& args, const std::string& input, const std::string& tz) {
+namespace {
+
+CLIResult run(const std::vector<std::string>& args, const std::string& input, const std::string& tz, bool unprivileged) {
     // Files rather than pipes: nothing to drain while the program runs, whatever it writes.
     TempDir dir;
     const auto in = dir.write("in", input), out = dir / "out", err = dir / "err";
@@ -20,6 +23,7 @@ CLIResult runCLI(const std::vector<std::string>& args, const std::string& input,
         const int fds[3] = {open(in.c_str(), O_RDONLY), open(out.c_str(), O_WRONLY | O_CREAT, 0600),
                             open(err.c_str(), O_WRONLY | O_CREAT, 0600)};
         for (int i = 0; i < 3; ++i) dup2(fds[i], i);
+        if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(126);
         setenv("TZ", tz.c_str(), 1);
         setenv("LANG", "en_US.UTF-8", 1);
         for (const char* variable : {"LC_ALL", "LC_TIME", "LC_MESSAGES"}) unsetenv(variable);
@@ -33,5 +37,13 @@ CLIResult runCLI(const std::vector<std::string>& args, const std::string& input,
     waitpid(pid, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
 }
+
+}  // namespace
+
+CLIResult runCLI(const std::vector<std::string>& args, const std::string& input, const std::string& tz) {
+    return run(args, input, tz, false);
+}
+
+CLIResult runCLIUnprivileged(const std::vector<std::string>& args) { return run(args, {}, "UTC", true); }
 
 }  // namespace quillmark::testing

@@ -16,4 +16,8 @@ struct CLIResult {
 // standard input.
 CLIResult runCLI(const std::vector<std::string>& args, const std::string& input = {}, const std::string& tz = "UTC");
 
+// Runs it as a user whom file permissions bind: "nobody" when the tests run as root (root reads
+// everything), otherwise the current user.
+CLIResult runCLIUnprivileged(const std::vector<std::string>& args);
+
 }  // namespace quillmark::testing
