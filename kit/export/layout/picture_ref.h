@@ -12,9 +12,9 @@ namespace quillmark {
 
 using PictureRef = std::shared_ptr<const graphics::Picture>;
 
-// share: the picture as a shared reference, nothing for none. A picture that keeps its JPEG bytes is
-// embedded from them alone, so its decoded pixels are let go here: a book of 500 photos would otherwise
-// hold gigabytes of pixels that are never drawn.
+// share: the picture as a shared reference, nothing for none. A picture whose JPEG bytes describe it
+// (a baseline or progressive JPEG of its size) is embedded from them alone, so its decoded pixels are let
+// go here: a book of 500 photos would otherwise hold gigabytes of pixels that are never drawn.
 PictureRef share(std::optional<graphics::Picture> picture);
 
 }  // namespace quillmark

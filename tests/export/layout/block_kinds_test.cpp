@@ -326,3 +326,33 @@ TEST_F(ColumnRowTest, LongMessageSplitsAcrossPagesWithRealTextAndFractionalRoom)
 
 }  // namespace
 }  // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+TEST(SharedPicture, LetsGoOfPixelsOnlyWhenTheJpegDescribesThePicture) {
+    graphics::Picture p;
+    p.width = 64;
+    p.height = 48;
+    p.rgb.assign(64 * 48 * 3, 90);
+    auto jpeg = p.encodeJPEG(0.8);
+    ASSERT_TRUE(jpeg);
+    graphics::Picture withJPEG = p;
+    withJPEG.jpeg = jpeg;
+    PictureRef shared = share(withJPEG);
+    EXPECT_TRUE(shared->rgb.empty());
+    EXPECT_EQ(shared->jpeg, jpeg);
+    EXPECT_EQ(shared->width, 64);
+
+    // Bytes of another size, or no JPEG at all: the pixels stay, they are what is drawn.
+    graphics::Picture mismatched = p;
+    mismatched.jpeg = jpeg;
+    mismatched.width = 32;
+    mismatched.rgb.resize(32 * 48 * 3);
+    EXPECT_FALSE(share(mismatched)->rgb.empty());
+    EXPECT_FALSE(share(p)->rgb.empty());
+    EXPECT_EQ(share(std::nullopt), nullptr);
+}
+
+}  // namespace
+}  // namespace quillmark
