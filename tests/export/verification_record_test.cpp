@@ -17,7 +17,7 @@ VerificationRecord sample() {
     r.chats = {"iMessage;-;+15551234567", "SMS;-;+15551234567"};
     r.options = ExportOptions::make(ExportLayout::record, Paper::a4, "Europe/Berlin", "de_DE", "Anna Berg",
                                     Date{1712345678.123}, "1.2");
-    r.names = {{"+15551234567", "Ben Ode"}, {"cleo@example.com", "Cleo"}};
+    r.names = {{"+15551234567", "Jürgen Øster 😀"}, {"a/b@example.com", "\"quoted\" \\ name"}};
     r.fingerprint = std::string(64, 'a');
     r.messages = 1234;
     r.pages = 56;
@@ -86,34 +86,17 @@ TEST(VerificationRecordEncoding, JsonHasSortedKeysMillisecondsAndNoAbsentDates) 
     EXPECT_EQ(j["options"]["exportedAt"], 1712345678123);
     EXPECT_EQ(j["options"]["layout"], "record");
     EXPECT_EQ(j["version"], 1);
-    EXPECT_EQ(j["names"]["cleo@example.com"], "Cleo");
+    EXPECT_EQ(j["names"]["a/b@example.com"], "\"quoted\" \\ name");
     std::vector<std::string> optionKeys;
     for (auto& [key, value] : j["options"].items()) optionKeys.push_back(key);
     EXPECT_TRUE(std::is_sorted(optionKeys.begin(), optionKeys.end()));
 }
 
-TEST(VerificationRecordEncoding, DatesRoundTripToTheMillisecond) {
+TEST(VerificationRecordEncoding, DatesKeepTheirMillisecondsAndAbsentOnesAreLeftOut) {
     VerificationRecord r = sample();
     r.start = Date::fromMilliseconds(1709251200123);
-    r.end = Date::fromMilliseconds(1711929599999);
-    json j = jsonOf(r);
-    EXPECT_EQ(j["start"], 1709251200123);
-    EXPECT_EQ(j["end"], 1711929599999);
-    auto back = VerificationRecord::decode(r.encoded());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->start, r.start);
-    EXPECT_EQ(back->end, r.end);
-    EXPECT_EQ(*back, r);
-
-    r.end.reset();
+    EXPECT_EQ(jsonOf(r)["start"], 1709251200123);
     EXPECT_FALSE(jsonOf(r).contains("end"));
-    EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
-}
-
-TEST(VerificationRecordEncoding, NonAsciiAndSlashesSurvive) {
-    VerificationRecord r = sample();
-    r.names = {{"+4915112345678", "Jürgen Øster 😀"}, {"a/b@example.com", "\"quoted\" \\ name"}};
-    r.options.meName = "Zoë";
     EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
 }
 
@@ -206,8 +189,7 @@ TEST(VerificationRecordReading, WholeKeywordFirstThenTheKeywordsJoined) {
 
 TEST(VerificationRecordReading, NotAPdfHasNoRecord) {
     testing::TempDir dir;
-    auto path = dir.write("fake.pdf", "%PDF-1.4 not really " + sample().encoded());
-    EXPECT_FALSE(VerificationRecord::record(path.string()));
+    EXPECT_FALSE(VerificationRecord::record(dir.write("fake.pdf", "%PDF-1.4 " + sample().encoded()).string()));
     EXPECT_FALSE(VerificationRecord::record((dir / "missing.pdf").string()));
 }
 

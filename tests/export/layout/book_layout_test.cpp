@@ -63,20 +63,6 @@ TEST_F(BookLayoutTest, GroupNamesOnceARunAndAgainAfterATimeLine) {
                      "gap 3", "note center Tue, Mar 5 9:35 PM", "gap 4", "note left Ben Ode", "bubble g", "gap 3"}));
 }
 
-TEST_F(BookLayoutTest, GroupSenderWithoutNameOrAddress) {
-    Message unknown = message(1, march5, Participant{"+4915112345678", std::nullopt}, "a");
-    Message nobody = message(2, march5 + 60, std::nullopt, "b");
-    nobody.isFromMe = false;
-    Lines b = body(thread(group({anna, ben}), {unknown, nobody}));
-    EXPECT_EQ(b[5], "note left +4915112345678");
-    EXPECT_EQ(b[8], "note left Unknown");
-}
-
-TEST_F(BookLayoutTest, OneToOneShowsNoNames) {
-    Lines b = body(thread(oneToOne(), {message(1, march5, anna, "a"), message(2, march5 + 60, ben, "b")}));
-    for (const auto& line : b) EXPECT_EQ(line.rfind("note left", 0), std::string::npos) << line;
-}
-
 TEST_F(BookLayoutTest, ReplyQuoteIsCutAfter70Characters) {
     std::string seventy(70, 'x'), seventyOne(71, 'y');
     Message first = message(1, march5, std::nullopt, "q");
@@ -197,10 +183,6 @@ TEST_F(BookLayoutTest, CoverCountsArePluralAndThePhotoIsTheLast) {
     std::vector<Message> many;
     for (int i = 0; i < 1234; ++i) many.push_back(message(i + 1, march5 + i, anna, "x"));
     EXPECT_EQ(lines(thread(oneToOne(), many))[0], "cover Anna & Cleo | 1,234 messages | March 5, 2024");
-}
-
-TEST_F(BookLayoutTest, EmptyThreadIsACoverAlone) {
-    EXPECT_EQ(lines(thread(oneToOne(), {})), (Lines{"cover Anna & Cleo | 0 messages | ", "pagebreak"}));
 }
 
 TEST(RecordLayoutLinked, MarksTheFirstOccurrenceOfEachLink) {

@@ -113,25 +113,6 @@ TEST_F(RecordLayoutTest, AttachmentNumbersRunThroughTheExportAndTheAppendix) {
     EXPECT_EQ(b[11], "row #4 | Mar 5, 2024, 7:06:09 PM | {text notes.txt · 5 bytes · Cleo Park\n" + notesHash + "}");
 }
 
-TEST_F(RecordLayoutTest, AppendixRowsHaveAHairlineAndMissingFilesAreRed) {
-    TempDir dir;
-    Message m = message(1, march5, anna, "");
-    m.attachments = {attachment("A1", dir / "gone.heic")};
-    auto t = thread(oneToOne(), {m});
-    auto fingerprint = Fingerprint::compute(t, media);
-    RenderInput input{t, record, fingerprint, media};
-    BlockList appendix = RecordLayout::appendix(input, Dates(record));
-    auto row = dynamic_cast<const ColumnRow*>(appendix.back().get());
-    ASSERT_TRUE(row);
-    EXPECT_TRUE(row->rule);
-    EXPECT_EQ(row->bottom, 9);
-    EXPECT_EQ(row->left[0].width, 24);
-    EXPECT_EQ(row->left[1].width, 128);
-    auto text = dynamic_cast<const TextBlock*>(row->parts[0].get());
-    ASSERT_TRUE(text);
-    EXPECT_EQ(text->text.runs().back().attributes.color, Ink::red);
-}
-
 TEST_F(RecordLayoutTest, NoAppendixWithoutAttachments) {
     Lines b = body(thread(oneToOne(), {message(1, march5, anna, "a")}));
     EXPECT_EQ(std::count(b.begin(), b.end(), "pagebreak"), 0);
@@ -206,19 +187,6 @@ TEST_F(RecordLayoutTest, CoverOfAnEmptyThreadAndSingularCounts) {
     Message m = message(1, march5, anna, "a");
     m.attachments = {attachment("A1", "/nonexistent/x.jpg")};
     EXPECT_NE(cover(thread(oneToOne(), {m}))[4].find("Contents: 1 message, 1 attachment |"), std::string::npos);
-}
-
-TEST_F(RecordLayoutTest, RowGeometryLeavesTheRightColumnForTheMessage) {
-    auto t = thread(oneToOne(), {message(1, march5, anna, "a")});
-    auto fingerprint = Fingerprint::compute(t, media);
-    RenderInput input{t, record, fingerprint, media};
-    BlockList blocks = RecordLayout::blocks(input, 504);
-    auto row = dynamic_cast<const ColumnRow*>(blocks.back().get());
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->rightWidth(504), 504 - 182);
-    EXPECT_EQ(row->gutter, 10);
-    EXPECT_EQ(row->bottom, 7);
-    EXPECT_FALSE(row->rule);
 }
 
 }  // namespace

@@ -58,7 +58,9 @@ TEST(TextBoxSplit, CutsAfterWholeLinesWithoutWhiteSpaceAtTheCut) {
         EXPECT_EQ(head.string() + " " + tail.string(), paragraph);
         // The head fills the lines it was cut for.
         EXPECT_LE(graphics::TextLayout::height(head, 200), linesHeight(lines) + 0.5);
-        if (lines > 1) EXPECT_GT(graphics::TextLayout::height(head, 200), linesHeight(lines - 1) + 0.5);
+        if (lines > 1) {
+            EXPECT_GT(graphics::TextLayout::height(head, 200), linesHeight(lines - 1) + 0.5);
+        }
     }
 }
 
@@ -102,27 +104,6 @@ TEST(TextBoxSplit, EmojiAndOtherScriptsAreCutBetweenCharacters) {
 }
 
 TEST(TextBlock, EmptyTextTakesNoRoom) { EXPECT_EQ(TextBlock(AttributedText()).height(300), 0); }
-
-TEST(TextBlock, HeightIsRoundedUpAtTheWidthLessTheInset) {
-    TextBlock block(body(paragraph), 40);
-    double exact = graphics::TextLayout::height(body(paragraph), 260);
-    EXPECT_EQ(block.height(300), std::ceil(exact));
-    EXPECT_GT(block.height(300), TextBlock(body(paragraph)).height(300) - 1);
-}
-
-TEST(TextBlock, SplitPartsKeepTheInsetButNotKeepOrBreak) {
-    TextBlock block(body(paragraph), 20, true, true);
-    auto parts = block.split(220, linesHeight(2) + 0.5);
-    ASSERT_TRUE(parts);
-    for (const auto& part : {parts->head, parts->tail}) {
-        auto t = dynamic_cast<const TextBlock*>(part.get());
-        ASSERT_TRUE(t);
-        EXPECT_EQ(t->inset, 20);
-        EXPECT_FALSE(t->keepWithNext());
-        EXPECT_FALSE(t->pageBreakBefore());
-    }
-    EXPECT_LE(parts->head->height(220), linesHeight(2) + 1);
-}
 
 TEST(TextBlock, FirstPartFitsTheRoomItWasCutForWhateverItsFraction) {
     TextBlock block(body(paragraph + " " + paragraph));
