@@ -5,16 +5,17 @@
 # three wall-clock times of each and their ratios. Uses the Release build (scripts/build release).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/build" release --target quillmark-cli make-sample-history >/dev/null
-cli="$root/build/release/cli/quillmark-cli"
-generator=$(find "$root/build/release" -type f -name make-sample-history -perm -u+x | head -n 1)
+build=${QUILLMARK_BUILD:-$root/build/release}
+[ -n "${QUILLMARK_BUILD:-}" ] || "$root/scripts/build" release --target quillmark-cli make-sample-history >/dev/null
+cli="$build/cli/quillmark-cli"
+generator=$(find "$build" -type f -name make-sample-history -perm -u+x | head -n 1)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 "$generator" "$work/h" --seed 3 --conversations 16 --messages 14000 >/dev/null
 # The largest conversation; the range makes it about 300 record pages.
 conv=$("$cli" --messages "$work/h" list | awk '/ messages/ {n++; if ($1 + 0 > max) {max = $1 + 0; best = n}} END {print best}')
-range=(--from 2024-03-01)
+range=(--from 2023-12-15)
 
 best() {  # best wall-clock seconds of three runs of the command
   local b=""
