@@ -1,5 +1,9 @@
 #include "conversations/model_json.h"
 
+#include <charconv>
+
+#include "core/text.h"
+
 namespace quillmark::ModelJSON {
 
 namespace {
@@ -128,14 +132,152 @@ JSON toJSON(const MessageThread& thread, const std::string& locale) {
 
 std::string dump(const JSON& json) { return json.dump(-1, ' ', false, JSON::error_handler_t::replace); }
 
+namespace {
+
+// MessageWriter: one message as compact JSON text, written straight into a buffer. A thread of a hundred
+// thousand messages would otherwise build and free a tree of some forty values per message only to
+// print it. The bytes are those of dump(toJSON(message)): keys in the same order, and every string that
+// needs escaping or repair (quotes, controls, invalid UTF-8) is handed to the library's own serializer.
+class MessageWriter {
+public:
+    explicit MessageWriter(std::string& out) : out_(out) {}
+
+    void message(const Message& m) {
+        out_ += '{';
+        field("id", m.id);
+        field("guid", m.guid);
+        field("rawDate", m.rawDate);
+        field("date", m.date);
+        field("dateRead", m.dateRead);
+        field("dateDelivered", m.dateDelivered);
+        field("isFromMe", m.isFromMe);
+        field("sender", m.sender);
+        field("service", m.service);
+        field("subject", m.subject);
+        field("text", m.text);
+        field("links", m.links);
+        field("attachments", m.attachments);
+        field("reactions", m.reactions);
+        field("editedAt", m.editedAt);
+        field("editHistory", m.editHistory);
+        field("unsentAt", m.unsentAt);
+        field("replyToGUID", m.replyToGUID);
+        field("effect", m.effect);
+        field("appKind", m.appKind);
+        field("event", m.event);
+        field("isAudioMessage", m.isAudioMessage);
+        field("chatID", m.chatID);
+        close('}');
+    }
+
+private:
+    // Every value is followed by a comma; a closing bracket takes the place of the last one.
+    template <typename T>
+    void field(const char* name, const T& v) {
+        out_ += '"';
+        out_ += name;
+        out_ += "\":";
+        value(v);
+    }
+    void close(char bracket) {
+        if (out_.back() == ',') out_.pop_back();
+        out_ += bracket;
+        out_ += ',';
+    }
+
+    void value(int64_t number) {
+        char digits[24];
+        out_.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+        out_ += ',';
+    }
+    void value(bool flag) { out_ += flag ? "true," : "false,"; }
+    void value(Date date) { value(date.milliseconds()); }
+    void value(const std::string& text) {
+        if (!isPlain(text)) {
+            out_ += dump(JSON(text));
+            out_ += ',';
+            return;
+        }
+        out_ += '"';
+        out_ += text;
+        out_ += "\",";
+    }
+    template <typename T>
+    void value(const std::optional<T>& optional) {
+        if (optional)
+            value(*optional);
+        else
+            out_ += "null,";
+    }
+    template <typename T>
+    void value(const std::vector<T>& items) {
+        out_ += '[';
+        for (const T& item : items) value(item);
+        close(']');
+    }
+    void value(const Participant& p) {
+        out_ += '{';
+        field("address", p.address);
+        field("name", p.name);
+        close('}');
+    }
+    void value(const Attachment& a) {
+        out_ += '{';
+        field("guid", a.guid);
+        field("path", a.path);
+        field("name", a.name);
+        field("mimeType", a.mimeType);
+        field("uti", a.uti);
+        field("byteCount", a.byteCount);
+        field("isSticker", a.isSticker);
+        field("kind", std::string(a.kind().rawValue()));
+        field("isAvailable", a.isAvailable);
+        close('}');
+    }
+    void value(const Reaction& r) {
+        out_ += '{';
+        field("kind", int64_t{r.kind.rawValue()});
+        field("emoji", r.emoji);
+        field("isFromMe", r.isFromMe);
+        field("sender", r.sender);
+        field("date", r.date);
+        close('}');
+    }
+    void value(const EditVersion& v) {
+        out_ += '{';
+        field("text", v.text);
+        field("date", v.date);
+        close('}');
+    }
+
+    // Text that JSON carries as it is: valid UTF-8 without quotes, backslashes or control characters.
+    static bool isPlain(std::string_view s) {
+        bool ascii = true;
+        for (unsigned char c : s) {
+            if (c < 0x20 || c == '"' || c == '\\') return false;
+            if (c >= 0x80) ascii = false;
+        }
+        return ascii || text::isValidUTF8(s);
+    }
+
+    std::string& out_;
+};
+
+}  // namespace
+
 void write(std::ostream& out, const MessageThread& thread, const std::string& locale) {
     out << R"({"conversation":)" << dump(toJSON(thread.conversation, locale)) << R"(,"range":)"
         << dump(toJSON(thread.range)) << R"(,"messages":[)";
+    std::string buffer;
+    MessageWriter writer(buffer);
     bool first = true;
     for (const Message& message : thread.messages) {
-        if (!first) out << ',';
+        buffer.clear();
+        if (!first) buffer += ',';
         first = false;
-        out << dump(toJSON(message));
+        writer.message(message);
+        buffer.pop_back();  // the comma after the message
+        out << buffer;
     }
     out << R"(],"replies":{)";
     first = true;

@@ -78,6 +78,8 @@ TEST(ModelJSON, StreamingWriteGivesTheSameBytesAsTheTree) {
     thread.range = DateRange{Date{100}, Date{200}};
     thread.messages = {fullMessage(), Message{}, fullMessage()};
     thread.messages[1].event = "Anna left the conversation.";
+    thread.messages[1].text = "say \"hi\"\n\xff é\x7f";  // escapes, damaged UTF-8 and DEL, written by the library
+    thread.messages[2].sender = Participant{"+1\\5", "Zoë"};
     thread.replies["M-0"] = {"You", "Hi \"there\"", Date{99}};
     thread.replies["\xff-bad"] = {"Someone", "Message", Date{98}};
 
