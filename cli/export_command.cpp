@@ -25,24 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The range typed with --from and --to, or a usage sentence.
-tl::expected<DateRange, std::string> typedRange(const Arguments& arguments, const Settings& settings) {
-    DateRange range;
-    if (const auto from = arguments.value("from")) {
-        auto start = Calendar::parseBound(*from, settings.timeZone, Calendar::Bound::start);
-        if (!start) return tl::unexpected("--from: " + start.error());
-        range.start = *start;
-    }
-    if (const auto to = arguments.value("to")) {
-        auto end = Calendar::parseBound(*to, settings.timeZone, Calendar::Bound::end);
-        if (!end) return tl::unexpected("--to: " + end.error());
-        range.end = *end;
-    }
-    if (range.start && range.end && *range.start > *range.end)
-        return tl::unexpected("--from " + *arguments.value("from") + " comes after --to " + *arguments.value("to") +
-                              ", so no message could be exported.");
-    return range;
-}
 
 std::string unknownConversation(const std::string& reference, size_t count) {
     return "There is no conversation \"" + reference + "\" in this history (it has " + std::to_string(count) +
@@ -71,7 +53,7 @@ tl::expected<Request, std::string> readRequest(const Arguments& arguments, const
         if (!chosen) return tl::unexpected("--layout is book or record, not \"" + *layout + "\".");
         request.layout = *chosen;
     }
-    auto range = typedRange(arguments, settings);
+    auto range = typedRange(arguments, settings, "exported");
     if (!range) return tl::unexpected(range.error());
     request.range = *range;
 
@@ -195,7 +177,7 @@ ExitStatus runFingerprint(const Arguments& arguments, const Settings& settings, 
         return usage("fingerprint needs a conversation: an id, a position in list, or a chat GUID.", err);
     if (arguments.arguments.size() > 1)
         return usage("fingerprint takes one conversation, but was also given \"" + arguments.arguments[1] + "\".", err);
-    const auto range = typedRange(arguments, settings);
+    const auto range = typedRange(arguments, settings, "exported");
     if (!range) return usage(range.error(), err);
 
     auto library = openHistory(settings, err);

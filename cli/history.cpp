@@ -97,4 +97,23 @@ tl::expected<std::unique_ptr<Library>, ExitStatus> openHistory(const Settings& s
     return std::move(*library);
 }
 
+tl::expected<DateRange, std::string> typedRange(const Arguments& arguments, const Settings& settings,
+                                                const std::string& done) {
+    DateRange range;
+    if (const auto from = arguments.value("from")) {
+        auto start = Calendar::parseBound(*from, settings.timeZone, Calendar::Bound::start);
+        if (!start) return tl::unexpected("--from: " + start.error());
+        range.start = *start;
+    }
+    if (const auto to = arguments.value("to")) {
+        auto end = Calendar::parseBound(*to, settings.timeZone, Calendar::Bound::end);
+        if (!end) return tl::unexpected("--to: " + end.error());
+        range.end = *end;
+    }
+    if (range.start && range.end && *range.start > *range.end)
+        return tl::unexpected("--from " + *arguments.value("from") + " comes after --to " + *arguments.value("to") +
+                              ", so no message could be " + done + ".");
+    return range;
+}
+
 }  // namespace quillmark::cli

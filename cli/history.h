@@ -34,4 +34,9 @@ struct Settings {
 // go to `err` and the result is the exit status (historyUnavailable).
 tl::expected<std::unique_ptr<Library>, ExitStatus> openHistory(const Settings& settings, std::ostream& err);
 
+// typedRange: the range typed with --from and --to in the settings' time zone, or a usage sentence; `done`
+// says what would happen to the messages ("shown", "exported") when the bounds are the wrong way round.
+tl::expected<DateRange, std::string> typedRange(const Arguments& arguments, const Settings& settings,
+                                                const std::string& done);
+
 }  // namespace quillmark::cli

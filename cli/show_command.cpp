@@ -8,24 +8,6 @@ namespace quillmark::cli {
 
 namespace {
 
-// The range typed with --from and --to, or a usage sentence.
-tl::expected<DateRange, std::string> typedRange(const Arguments& arguments, const Settings& settings) {
-    DateRange range;
-    if (const auto from = arguments.value("from")) {
-        auto start = Calendar::parseBound(*from, settings.timeZone, Calendar::Bound::start);
-        if (!start) return tl::unexpected("--from: " + start.error());
-        range.start = *start;
-    }
-    if (const auto to = arguments.value("to")) {
-        auto end = Calendar::parseBound(*to, settings.timeZone, Calendar::Bound::end);
-        if (!end) return tl::unexpected("--to: " + end.error());
-        range.end = *end;
-    }
-    if (range.start && range.end && *range.start > *range.end)
-        return tl::unexpected("--from " + *arguments.value("from") + " comes after --to " + *arguments.value("to") +
-                              ", so no message could be shown.");
-    return range;
-}
 
 }  // namespace
 
@@ -34,7 +16,7 @@ ExitStatus runShow(const Arguments& arguments, const Settings& settings, std::os
     if (arguments.arguments.size() > 1)
         return usage("show takes one conversation, but was also given \"" + arguments.arguments[1] + "\".", err);
     const std::string& reference = arguments.arguments.front();
-    const auto range = typedRange(arguments, settings);
+    const auto range = typedRange(arguments, settings, "shown");
     if (!range) return usage(range.error(), err);
 
     auto library = openHistory(settings, err);

@@ -10,6 +10,8 @@
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 
+#include "core/text.h"
+
 namespace quillmark::unicode {
 
 namespace {
@@ -136,25 +138,7 @@ std::string lowerCased(std::string_view utf8) {
 }
 
 std::string trimmedBlanks(std::string_view utf8) {
-    const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
-    const int32_t length = static_cast<int32_t>(utf8.size());
-    int32_t start = 0;
-    while (start < length) {
-        int32_t next = start;
-        UChar32 c;
-        U8_NEXT(s, next, length, c);
-        if (c < 0 || !isBlank(c)) break;
-        start = next;
-    }
-    int32_t end = length;
-    while (end > start) {
-        int32_t previous = end;
-        UChar32 c;
-        U8_PREV(s, start, previous, c);
-        if (c < 0 || !isBlank(c)) break;
-        end = previous;
-    }
-    return std::string(utf8.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+    return text::trimmed(utf8, [](char32_t c) { return isBlank(static_cast<UChar32>(c)); });
 }
 
 }  // namespace quillmark::unicode

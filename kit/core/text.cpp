@@ -111,6 +111,10 @@ size_t utf16Length(std::string_view utf8) {
 }
 
 std::string trimmed(std::string_view utf8) {
+    return trimmed(utf8, [](char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)) != 0; });
+}
+
+std::string trimmed(std::string_view utf8, bool (*drop)(char32_t)) {
     const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
     const int32_t length = static_cast<int32_t>(utf8.size());
     int32_t start = 0;
@@ -118,7 +122,7 @@ std::string trimmed(std::string_view utf8) {
         int32_t next = start;
         UChar32 c;
         U8_NEXT(s, next, length, c);
-        if (c < 0 || !u_isUWhiteSpace(c)) break;
+        if (c < 0 || !drop(static_cast<char32_t>(c))) break;
         start = next;
     }
     int32_t end = length;
@@ -126,7 +130,7 @@ std::string trimmed(std::string_view utf8) {
         int32_t previous = end;
         UChar32 c;
         U8_PREV(s, start, previous, c);
-        if (c < 0 || !u_isUWhiteSpace(c)) break;
+        if (c < 0 || !drop(static_cast<char32_t>(c))) break;
         end = previous;
     }
     return std::string(utf8.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));

@@ -31,6 +31,9 @@ size_t utf16Length(std::string_view utf8);
 // The text without leading and trailing Unicode white space and line breaks.
 std::string trimmed(std::string_view utf8);
 
+// The text without the leading and trailing code points for which `drop` is true.
+std::string trimmed(std::string_view utf8, bool (*drop)(char32_t));
+
 // Lower-cased ASCII letters; other bytes unchanged.
 std::string asciiLower(std::string_view s);
 

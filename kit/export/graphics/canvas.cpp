@@ -191,32 +191,6 @@ std::string jpegIdentity(const std::vector<uint8_t>& bytes) {
     return text;
 }
 
-// True when the bytes are a JPEG whose frame header Cairo can read (baseline, extended or progressive)
-// with the picture's size. Cairo draws any other JPEG from the surface's own pixels instead, which for the
-// stand-in surface below would be one black pixel.
-bool embeddableJPEG(const std::vector<uint8_t>& bytes, int width, int height) {
-    if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
-    size_t at = 2;
-    while (at + 4 <= bytes.size()) {
-        if (bytes[at] != 0xFF) return false;
-        const uint8_t marker = bytes[at + 1];
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        const size_t length = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-            if (marker > 0xC2 || at + 9 > bytes.size()) return false;
-            const int h = bytes[at + 5] << 8 | bytes[at + 6];
-            const int w = bytes[at + 7] << 8 | bytes[at + 8];
-            return w == width && h == height;
-        }
-        if (marker == 0xDA || marker == 0xD9 || length < 2) return false;
-        at += 2 + length;
-    }
-    return false;
-}
-
 // A one-pixel surface that stands for the JPEG, scaled into place: the PDF surface embeds the JPEG bytes
 // attached to it as they are, and a PDF image always fills the unit square it is drawn into. A full-size
 // surface with the decoded pixels would only make Cairo copy them and compress them again.
@@ -261,7 +235,7 @@ cairo_surface_t* pixelSurface(const Picture& picture) {
 
 void Canvas::image(const Picture& picture, const Rect& rect, double radius) {
     if (!finite(rect) || rect.width <= 0 || rect.height <= 0 || picture.width < 1 || picture.height < 1) return;
-    const bool jpeg = picture.jpeg && embeddableJPEG(*picture.jpeg, picture.width, picture.height);
+    const bool jpeg = picture.embedsAsJPEG();
     const std::string identity = jpeg ? jpegIdentity(*picture.jpeg) : std::string();
     cairo_surface_t* surface = jpeg ? jpegSurface(picture, identity) : pixelSurface(picture);
     if (!surface) return;

@@ -27,6 +27,11 @@ struct Picture {
 
     // The picture of a JPEG file's bytes, keeping the bytes; nothing when they do not decode.
     static std::optional<Picture> fromJPEG(std::span<const uint8_t> bytes);
+
+    // True when the JPEG bytes alone make this picture: a baseline, extended or progressive JPEG of exactly
+    // its size, whose frame header a PDF page can embed as it is. Any other picture is drawn from its
+    // pixels, so those must be kept.
+    bool embedsAsJPEG() const;
 };
 
 // A thumbnail of an image file (JPEG, PNG, HEIC, GIF, TIFF, WebP …) whose longer side is at most
