@@ -1,6 +1,8 @@
 #include "store/messages_database.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <unordered_set>
 
@@ -47,6 +49,20 @@ bool isReadOnlyMedia(const SQLiteDatabase::Failure& failure, const std::string& 
     const std::string folder = fs::path(path).parent_path().string();
     return (open->code & 0xff) == SQLITE_CANTOPEN && fs::exists(path + "-wal", ec) && !fs::exists(path + "-shm", ec) &&
            access(folder.empty() ? "." : folder.c_str(), W_OK) != 0 && access(path.c_str(), R_OK) == 0;
+}
+
+// Where a history stands with its write-ahead log, read off its header and the files beside it.
+enum class WriteAheadLog { none, modeWithoutLog, logWithoutIndex, logWithIndex };
+
+WriteAheadLog writeAheadLog(const std::string& path) {
+    unsigned char header[20] = {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return WriteAheadLog::none;
+    // Bytes 18 and 19 are the file-format write and read versions; 2 means write-ahead-log mode.
+    if (std::memcmp(header, "SQLite format 3", 16) != 0 || header[18] != 2) return WriteAheadLog::none;
+    std::error_code ec;
+    if (!fs::exists(path + "-wal", ec)) return WriteAheadLog::modeWithoutLog;
+    return fs::exists(path + "-shm", ec) ? WriteAheadLog::logWithIndex : WriteAheadLog::logWithoutIndex;
 }
 
 const std::string lineBreak = ",\n       ";
@@ -114,8 +130,20 @@ tl::expected<std::unique_ptr<MessagesDatabase>, MessagesDatabase::OpenFailure> M
     std::unique_ptr<MessagesDatabase> database(new MessagesDatabase());
     database->path_ = path;
 
-    auto opened = SQLiteDatabase::openReadOnly(path);
-    if (!opened && isReadOnlyMedia(opened.error(), path)) {
+    // A write-ahead-log history is read without writing beside it: SQLite would otherwise create the log
+    // and its index next to the history, even when asked to read only.
+    std::optional<SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>>> opened;
+    const WriteAheadLog log = writeAheadLog(path);
+    if (log == WriteAheadLog::modeWithoutLog) {
+        opened = SQLiteDatabase::openReadOnly(path, "immutable=1");
+    } else if (log == WriteAheadLog::logWithoutIndex) {
+        if (auto copy = PrivateCopy::make(path)) {
+            database->copy_ = std::move(*copy);
+            opened = SQLiteDatabase::openReadOnly(database->copy_->path());
+        }
+    }
+    if (!opened || !*opened) opened = SQLiteDatabase::openReadOnly(path);
+    if (!*opened && isReadOnlyMedia(opened->error(), path)) {
         // Without a log nothing can be missed, so the file is read as it is; with one, a private copy keeps
         // the newest messages that only the log holds.
         if (!fs::exists(path + "-wal", ec)) {
@@ -127,12 +155,12 @@ tl::expected<std::unique_ptr<MessagesDatabase>, MessagesDatabase::OpenFailure> M
             return Unexpected(Failure::unrecognized(copy.error()));
         }
     }
-    if (!opened) {
-        const auto& failure = opened.error();
+    if (!*opened) {
+        const auto& failure = opened->error();
         if (failure.isPermission() || access(path.c_str(), R_OK) != 0) return Unexpected(Failure::noAccess());
         return Unexpected(Failure::unrecognized(failure.description()));
     }
-    database->db_ = std::move(*opened);
+    database->db_ = std::move(**opened);
     SQLiteDatabase& db = *database->db_;
 
     const std::set<std::string> tables = db.tables().value_or(std::set<std::string>{});

@@ -115,5 +115,46 @@ TEST(ReadOnlyMedia, PrivateCopyIsRemovedWhenTheHistoryCloses) {
     EXPECT_EQ(*result, "1,0");
 }
 
+// Beside a history in a folder we may write, reading must not leave a log or an index behind either.
+TEST(WriteAheadLogHistory, ReadingWritesNothingBesideIt) {
+    testing::TempDir dir;
+    const fs::path path = dir / "chat.db";
+    testing::makeDatabase(path, std::string(testing::fullSchema) + walHistory);
+    ASSERT_FALSE(fs::exists(path.string() + "-wal"));
+    {
+        auto db = MessagesDatabase::open(path.string());
+        ASSERT_TRUE(db);
+        EXPECT_EQ((*db)->messages({1}, std::nullopt, std::nullopt).value().size(), 1u);
+    }
+    EXPECT_FALSE(fs::exists(path.string() + "-wal"));
+    EXPECT_FALSE(fs::exists(path.string() + "-shm"));
+}
+
+TEST(WriteAheadLogHistory, LogWithoutItsIndexIsReadWithoutMakingOne) {
+    testing::TempDir dir;
+    fs::create_directories(dir / "live");
+    const fs::path live = dir / "live" / "chat.db";
+    testing::makeDatabase(live, std::string(testing::fullSchema) + walHistory);
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(live.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer,
+                           "PRAGMA wal_autocheckpoint=0;"
+                           "INSERT INTO message (ROWID, guid, text, date) VALUES (2, 'm2', 'only in the log', 20);"
+                           "INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const fs::path path = dir / "chat.db";
+    for (const char* suffix : {"", "-wal"}) fs::copy_file(live.string() + suffix, path.string() + suffix);
+    sqlite3_close(writer);
+    const std::string log = testing::readFile(path.string() + "-wal");
+    {
+        auto db = MessagesDatabase::open(path.string());
+        ASSERT_TRUE(db);
+        EXPECT_EQ((*db)->messages({1}, std::nullopt, std::nullopt).value().size(), 2u);
+    }
+    EXPECT_FALSE(fs::exists(path.string() + "-shm"));
+    EXPECT_EQ(testing::readFile(path.string() + "-wal"), log);
+}
+
 }  // namespace
 }  // namespace quillmark
