@@ -1,4 +1,5 @@
 #include "body/typed_stream.h"
+#include "body/typed_stream_tags.h"
 #include "body/typed_stream_arena.h"
 
 #include <algorithm>
@@ -19,17 +20,6 @@ namespace {
 static_assert(std::is_trivially_copyable_v<Value> && std::is_trivially_destructible_v<Value>);
 static_assert(std::is_trivially_destructible_v<Group> && std::is_trivially_destructible_v<Object>);
 
-// Tags of the stream. Everything else where a tag may stand is an integer or a back-reference.
-constexpr uint8_t tagInt16 = 0x81;
-constexpr uint8_t tagInt32 = 0x82;
-constexpr uint8_t tagReal = 0x83;
-constexpr uint8_t tagNew = 0x84;
-constexpr uint8_t tagNil = 0x85;
-constexpr uint8_t tagEndOfObject = 0x86;
-constexpr uint8_t tagInt64 = 0x87;
-
-// Back-references are numbered from the tag 0x92, which reads as the integer -110.
-constexpr int64_t referenceBase = 110;
 constexpr int64_t maxReferenceIndex = 2'147'483'646;
 
 constexpr int64_t maxSharedStringLength = int64_t{1} << 26;
@@ -163,22 +153,22 @@ private:
     bool integer(uint8_t tag, int64_t& out) {
         const uint8_t* p = nullptr;
         switch (tag) {
-            case tagInt16:
+            case tags::int16:
                 if (!take(2, p)) return false;
                 out = static_cast<int16_t>(littleEndian(p, 2));
                 return true;
-            case tagInt32:
+            case tags::int32:
                 if (!take(4, p)) return false;
                 out = static_cast<int32_t>(littleEndian(p, 4));
                 return true;
-            case tagInt64:
+            case tags::int64:
                 if (!take(8, p)) return false;
                 out = littleEndian(p, 8);
                 return true;
-            case tagReal:
-            case tagNew:
-            case tagNil:
-            case tagEndOfObject:
+            case tags::real:
+            case tags::newEntry:
+            case tags::nil:
+            case tags::endOfObject:
                 return fail(Failure::badTag(tag, static_cast<int64_t>(pos_) - 1));
             default:
                 out = static_cast<int8_t>(tag);
@@ -191,7 +181,7 @@ private:
         int64_t number = 0;
         if (!integer(tag, number)) return false;
         int64_t index = 0;
-        if (__builtin_add_overflow(number, referenceBase, &index)) return fail(Failure::badReference(number));
+        if (__builtin_add_overflow(number, tags::referenceBase, &index)) return fail(Failure::badReference(number));
         if (index < 0 || index > maxReferenceIndex || static_cast<uint64_t>(index) >= count)
             return fail(Failure::badReference(index));
         out = static_cast<size_t>(index);
@@ -210,7 +200,7 @@ private:
     bool sharedString(std::optional<size_t>& out) {
         uint8_t tag = 0;
         if (!byte(tag)) return false;
-        if (tag == tagNew) {
+        if (tag == tags::newEntry) {
             int64_t length = 0;
             if (!integer(length)) return false;
             if (length < 0 || length >= maxSharedStringLength) return fail(Failure::truncated());
@@ -220,7 +210,7 @@ private:
             strings_.push_back(SharedString{view(p, length), {}, false});
             return true;
         }
-        if (tag == tagNil) {
+        if (tag == tags::nil) {
             out.reset();
             return true;
         }
@@ -339,7 +329,7 @@ private:
     bool real(bool isFloat, Value& out) {
         uint8_t tag = 0;
         if (!byte(tag)) return false;
-        if (tag != tagReal) {
+        if (tag != tags::real) {
             int64_t n = 0;
             if (!integer(tag, n)) return false;
             out = Value::makeDouble(static_cast<double>(n));
@@ -442,11 +432,11 @@ private:
         if (depth >= maxObjectDepth) return fail(Failure::tooDeep());
         uint8_t tag = 0;
         if (!byte(tag)) return false;
-        if (tag == tagNil) {
+        if (tag == tags::nil) {
             out = Value();
             return true;
         }
-        if (tag != tagNew) {
+        if (tag != tags::newEntry) {
             const Shared* entry = nullptr;
             if (!sharedReference(tag, Shared::Kind::object, entry)) return false;
             out = Value::makeObject(entry->object);
@@ -460,7 +450,7 @@ private:
         const size_t base = groups_.size();
         for (;;) {
             if (pos_ >= size_) return fail(Failure::truncated());
-            if (data_[pos_] == tagEndOfObject) {
+            if (data_[pos_] == tags::endOfObject) {
                 ++pos_;
                 break;
             }
@@ -482,8 +472,8 @@ private:
         for (;;) {
             uint8_t tag = 0;
             if (!byte(tag)) return false;
-            if (tag == tagNil) break;
-            if (tag != tagNew) {
+            if (tag == tags::nil) break;
+            if (tag != tags::newEntry) {
                 const Shared* entry = nullptr;
                 if (!sharedReference(tag, Shared::Kind::cls, entry)) return false;
                 tail = entry->chain;
@@ -514,11 +504,11 @@ private:
     bool cString(Value& out) {
         uint8_t tag = 0;
         if (!byte(tag)) return false;
-        if (tag == tagNil) {
+        if (tag == tags::nil) {
             out = Value();
             return true;
         }
-        if (tag != tagNew) {
+        if (tag != tags::newEntry) {
             const Shared* entry = nullptr;
             if (!sharedReference(tag, Shared::Kind::cString, entry)) return false;
             out = Value::makeText(Value::Kind::cString, entry->text);

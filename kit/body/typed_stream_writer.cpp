@@ -1,4 +1,5 @@
 #include "body/typed_stream_writer.h"
+#include "body/typed_stream_tags.h"
 
 #include <cstring>
 
@@ -6,14 +7,6 @@ namespace quillmark::TypedStream {
 
 namespace {
 
-constexpr uint8_t tagInt16 = 0x81;
-constexpr uint8_t tagInt32 = 0x82;
-constexpr uint8_t tagReal = 0x83;
-constexpr uint8_t tagNew = 0x84;
-constexpr uint8_t tagNil = 0x85;
-constexpr uint8_t tagEndOfObject = 0x86;
-constexpr uint8_t tagInt64 = 0x87;
-constexpr int64_t referenceBase = 110;
 
 // The system version the platform's archiver records (1000).
 constexpr int64_t systemVersion = 1000;
@@ -37,13 +30,13 @@ void Writer::writeInt(int64_t value) {
     if (value >= -128 && value <= 127 && !(value >= -127 && value <= -121)) {
         out_.push_back(static_cast<uint8_t>(value));
     } else if (value >= INT16_MIN && value <= INT16_MAX) {
-        out_.push_back(tagInt16);
+        out_.push_back(tags::int16);
         writeRaw(static_cast<uint64_t>(value), 2);
     } else if (value >= INT32_MIN && value <= INT32_MAX) {
-        out_.push_back(tagInt32);
+        out_.push_back(tags::int32);
         writeRaw(static_cast<uint64_t>(value), 4);
     } else {
-        out_.push_back(tagInt64);
+        out_.push_back(tags::int64);
         writeRaw(static_cast<uint64_t>(value), 8);
     }
 }
@@ -51,14 +44,14 @@ void Writer::writeInt(int64_t value) {
 void Writer::writeDouble(double value) {
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    out_.push_back(tagReal);
+    out_.push_back(tags::real);
     writeRaw(bits, 8);
 }
 
 void Writer::writeFloat(float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    out_.push_back(tagReal);
+    out_.push_back(tags::real);
     writeRaw(bits, 4);
 }
 
@@ -67,14 +60,14 @@ void Writer::writeBytes(std::string_view bytes) {
     out_.insert(out_.end(), bytes.begin(), bytes.end());
 }
 
-void Writer::writeTableReference(size_t index) { writeInt(static_cast<int64_t>(index) - referenceBase); }
+void Writer::writeTableReference(size_t index) { writeInt(static_cast<int64_t>(index) - tags::referenceBase); }
 
 void Writer::writeSharedString(std::string_view s) {
     if (auto it = strings_.find(std::string(s)); it != strings_.end()) {
         writeTableReference(it->second);
         return;
     }
-    out_.push_back(tagNew);
+    out_.push_back(tags::newEntry);
     writeBytes(s);
     strings_.emplace(std::string(s), nextString_++);
 }
@@ -86,19 +79,19 @@ void Writer::writeCString(std::string_view text) {
         writeTableReference(it->second);
         return;
     }
-    out_.push_back(tagNew);
+    out_.push_back(tags::newEntry);
     writeSharedString(text);
     cStrings_.emplace(std::string(text), nextShared_++);
 }
 
-void Writer::writeNil() { out_.push_back(tagNil); }
+void Writer::writeNil() { out_.push_back(tags::nil); }
 
 size_t Writer::beginObject(std::initializer_list<Class> chain) {
     return beginObject(std::span<const Class>(chain.begin(), chain.size()));
 }
 
 size_t Writer::beginObject(std::span<const Class> chain) {
-    out_.push_back(tagNew);
+    out_.push_back(tags::newEntry);
     const size_t index = nextShared_++;
     for (const Class& c : chain) {
         if (auto it = classes_.find(std::string(c.name)); it != classes_.end()) {
@@ -106,16 +99,16 @@ size_t Writer::beginObject(std::span<const Class> chain) {
             return index;
         }
         // A class takes its index before its superclass is written.
-        out_.push_back(tagNew);
+        out_.push_back(tags::newEntry);
         writeSharedString(c.name);
         writeInt(c.version);
         classes_.emplace(std::string(c.name), nextShared_++);
     }
-    out_.push_back(tagNil);
+    out_.push_back(tags::nil);
     return index;
 }
 
-void Writer::endObject() { out_.push_back(tagEndOfObject); }
+void Writer::endObject() { out_.push_back(tags::endOfObject); }
 
 void Writer::writeReference(size_t index) { writeTableReference(index); }
 
