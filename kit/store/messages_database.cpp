@@ -194,13 +194,11 @@ MessagesDatabase::Result<std::map<int64_t, HandleRow>> MessagesDatabase::handles
     if (!statement) return tl::unexpected(statement.error());
     std::map<int64_t, HandleRow> result;
     Statement& st = **statement;
-    for (;;) {
-        auto row = st.step();
-        if (!row) return tl::unexpected(row.error());
-        if (!*row) break;
+    if (auto rows = st.forEachRow([&] {
         HandleRow handle{st.int64(0), st.string(1).value_or(""), st.string(2).value_or("")};
         result[handle.id] = std::move(handle);
-    }
+    }); !rows)
+        return tl::unexpected(rows.error());
     return result;
 }
 
@@ -216,10 +214,7 @@ MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::chats() {
         auto statement = db_->prepare(chatsQuery());
         if (!statement) return tl::unexpected(statement.error());
         Statement& st = **statement;
-        for (;;) {
-            auto row = st.step();
-            if (!row) return tl::unexpected(row.error());
-            if (!*row) break;
+        if (auto rows = st.forEachRow([&] {
             ChatRow chat;
             chat.id = st.int64(0);
             chat.guid = st.string(1).value_or("");
@@ -229,19 +224,18 @@ MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::chats() {
             chat.style = st.int64(5);
             chat.service = st.string(6).value_or("");
             byID[chat.id] = std::move(chat);
-        }
+        }); !rows)
+            return tl::unexpected(rows.error());
     }
     {
         auto statement = db_->prepare("SELECT chat_id, handle_id FROM chat_handle_join ORDER BY chat_id, handle_id");
         if (!statement) return tl::unexpected(statement.error());
         Statement& st = **statement;
-        for (;;) {
-            auto row = st.step();
-            if (!row) return tl::unexpected(row.error());
-            if (!*row) break;
+        if (auto rows = st.forEachRow([&] {
             auto it = byID.find(st.int64(0));
             if (it != byID.end()) it->second.handleIDs.push_back(st.int64(1));
-        }
+        }); !rows)
+            return tl::unexpected(rows.error());
     }
     {
         const std::string filter =
@@ -256,16 +250,14 @@ MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::chats() {
         auto statement = db_->prepare(sql);
         if (!statement) return tl::unexpected(statement.error());
         Statement& st = **statement;
-        for (;;) {
-            auto row = st.step();
-            if (!row) return tl::unexpected(row.error());
-            if (!*row) break;
+        if (auto rows = st.forEachRow([&] {
             auto it = byID.find(st.int64(0));
-            if (it == byID.end()) continue;
+            if (it == byID.end()) return;
             it->second.messageCount = st.int64(1);
             it->second.firstRaw = st.int64(2);
             it->second.lastRaw = st.int64(3);
-        }
+        }); !rows)
+            return tl::unexpected(rows.error());
     }
     std::vector<ChatRow> result;
     result.reserve(byID.size());
@@ -322,12 +314,9 @@ MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::runMessageQu
     st.bindAll(parameters);
     std::vector<MessageRow> result;
     std::unordered_set<int64_t> seen;
-    for (;;) {
-        auto row = st.step();
-        if (!row) return tl::unexpected(row.error());
-        if (!*row) break;
+    if (auto rows = st.forEachRow([&] {
         const int64_t id = st.int64(0);
-        if (!seen.insert(id).second) continue;
+        if (!seen.insert(id).second) return;
         MessageRow m;
         m.id = id;
         m.guid = st.string(1).value_or("");
@@ -356,7 +345,8 @@ MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::runMessageQu
         m.isAudio = st.int64(24) != 0;
         m.chatID = st.int64(25);
         result.push_back(std::move(m));
-    }
+    }); !rows)
+        return tl::unexpected(rows.error());
     return result;
 }
 
@@ -408,14 +398,11 @@ MessagesDatabase::Result<std::map<int64_t, std::vector<AttachmentRow>>> Messages
     Statement& st = **statement;
     st.bindAll(c.parameters);
     std::unordered_set<std::string> seen;
-    for (;;) {
-        auto row = st.step();
-        if (!row) return tl::unexpected(row.error());
-        if (!*row) break;
+    if (auto rows = st.forEachRow([&] {
         AttachmentRow a;
         a.messageID = st.int64(0);
         a.guid = st.string(1).value_or("");
-        if (!seen.insert(std::to_string(a.messageID) + "/" + a.guid).second) continue;
+        if (!seen.insert(std::to_string(a.messageID) + "/" + a.guid).second) return;
         a.filename = st.string(2);
         a.mimeType = st.string(3);
         a.uti = st.string(4);
@@ -424,7 +411,8 @@ MessagesDatabase::Result<std::map<int64_t, std::vector<AttachmentRow>>> Messages
         a.isSticker = st.int64(7) != 0;
         a.hidden = st.int64(8) != 0;
         result[a.messageID].push_back(std::move(a));
-    }
+    }); !rows)
+        return tl::unexpected(rows.error());
     return result;
 }
 

@@ -136,6 +136,17 @@ public:
     // bindAll, then step.
     [[nodiscard]] SQLiteDatabase::Result<bool> run(const std::vector<BindValue>& values);
 
+    // Steps through the remaining rows, calling `row` while each is current; stops at the first failure.
+    template <typename F>
+    [[nodiscard]] SQLiteDatabase::Result<void> forEachRow(F&& row) {
+        for (;;) {
+            auto more = step();
+            if (!more) return tl::unexpected(more.error());
+            if (!*more) return {};
+            row();
+        }
+    }
+
 private:
     friend class SQLiteDatabase;
     Statement(sqlite3_stmt* stmt, sqlite3* db) : stmt_(stmt), db_(db) {}
