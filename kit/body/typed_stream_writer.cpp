@@ -7,7 +7,6 @@ namespace quillmark::TypedStream {
 
 namespace {
 
-
 // The system version the platform's archiver records (1000).
 constexpr int64_t systemVersion = 1000;
 
