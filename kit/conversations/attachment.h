@@ -10,11 +10,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "conversations/attachment_kind.h"
+#include "core/history_files.h"
 
 namespace quillmark {
 
@@ -27,7 +29,10 @@ public:
     std::optional<std::string> uti;       // as stored
     int64_t byteCount = 0;                // size as stored in the history
     bool isSticker = false;
-    bool isAvailable = false;             // the file exists on this computer at `path`
+    bool isAvailable = false;             // a regular file at `path` lies inside the history's folder
+    // The files of the history the attachment belongs to: the only way its file is read. Without them the
+    // file counts as not in this history.
+    std::shared_ptr<const HistoryFiles> files;
 
     Attachment() = default;
     Attachment(std::string guid, std::optional<std::string> path, std::string name,

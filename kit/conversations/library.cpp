@@ -35,7 +35,8 @@ std::string snippet(const LastMessage& last) {
 Library::Result<std::unique_ptr<Library>> Library::open(std::unique_ptr<MessagesDatabase> database,
                                                         std::shared_ptr<const ContactsBook> contacts) {
     if (!contacts) contacts = std::make_shared<ContactsBook>();
-    std::unique_ptr<Library> library(new Library(std::move(database), std::move(contacts)));
+    auto files = HistoryFiles::inFolder(database->folder());
+    std::unique_ptr<Library> library(new Library(std::move(database), std::move(contacts), std::move(files)));
     if (auto loaded = library->reload(); !loaded) return tl::unexpected(loaded.error());
     return library;
 }
@@ -167,6 +168,11 @@ std::optional<Participant> Library::participant(int64_t handleID, const std::opt
     return Participant{address, contacts_->name(address)};
 }
 
+void Library::attachFiles(std::vector<Message>& messages) const {
+    for (Message& m : messages)
+        for (Attachment& a : m.attachments) a.files = files_;
+}
+
 Library::Result<MessageThread> Library::thread(const Conversation& conversation, const DateRange& range,
                                                const std::optional<NameMap>& names) {
     MessageThread thread;
@@ -197,7 +203,9 @@ Library::Result<MessageThread> Library::thread(const Conversation& conversation,
     const ThreadBuilder::PathResolver resolve = [&](const std::optional<std::string>& stored) {
         return database_->resolve(stored);
     };
-    thread.messages = ThreadBuilder::build(*rows, *attachments, lookup, resolve);
+    const ThreadBuilder::FileExists isInHistory = [&](const std::string& path) { return files_->contains(path); };
+    thread.messages = ThreadBuilder::build(*rows, *attachments, lookup, resolve, isInHistory);
+    attachFiles(thread.messages);
     rows->clear();
     rows->shrink_to_fit();
 
@@ -212,7 +220,7 @@ Library::Result<MessageThread> Library::thread(const Conversation& conversation,
     if (!missing.empty()) {
         auto fetched = database_->messages(std::vector<std::string>(missing.begin(), missing.end()));
         if (!fetched) return tl::unexpected(fetched.error());
-        outside = ThreadBuilder::build(*fetched, {}, lookup, resolve);
+        outside = ThreadBuilder::build(*fetched, {}, lookup, resolve, isInHistory);
         for (const Message& m : outside) index[m.guid] = &m;
     }
 

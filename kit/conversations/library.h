@@ -45,6 +45,8 @@ public:
 
     MessagesDatabase& database() { return *database_; }
     const ContactsBook& contacts() const { return *contacts_; }
+    // The files of the history: the folder its attachments lie in.
+    const std::shared_ptr<const HistoryFiles>& files() const { return files_; }
     const std::vector<Conversation>& conversations() const { return conversations_; }
     const std::map<int64_t, HandleRow>& handles() const { return handles_; }
     const std::map<int64_t, ChatRow>& chatRows() const { return chatRows_; }
@@ -66,14 +68,19 @@ public:
     std::string personKey(const std::string& address) const;
 
 private:
-    Library(std::unique_ptr<MessagesDatabase> database, std::shared_ptr<const ContactsBook> contacts)
-        : database_(std::move(database)), contacts_(std::move(contacts)) {}
+    Library(std::unique_ptr<MessagesDatabase> database, std::shared_ptr<const ContactsBook> contacts,
+            std::shared_ptr<const HistoryFiles> files)
+        : database_(std::move(database)), contacts_(std::move(contacts)), files_(std::move(files)) {}
+
+    // Gives every attachment the history's files, through which its file is read.
+    void attachFiles(std::vector<Message>& messages) const;
 
     Conversation makeConversation(const std::string& key, const std::vector<const ChatRow*>& rows,
                                   const std::map<int64_t, LastMessage>& last) const;
 
     std::unique_ptr<MessagesDatabase> database_;
     std::shared_ptr<const ContactsBook> contacts_;
+    std::shared_ptr<const HistoryFiles> files_;
     std::vector<Conversation> conversations_;
     std::map<int64_t, HandleRow> handles_;
     std::map<int64_t, ChatRow> chatRows_;

@@ -205,11 +205,6 @@ std::string displayedText(std::string_view raw) {
     return text::trimmed(out);
 }
 
-bool fileExistsOnDisk(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(path, ec);
-}
-
 std::vector<Message> build(const std::vector<MessageRow>& rows,
                            const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
                            const ParticipantLookup& participant, const PathResolver& resolve,

@@ -31,15 +31,13 @@ using ParticipantLookup = std::function<std::optional<Participant>(int64_t handl
 using PathResolver = std::function<std::optional<std::string>(const std::optional<std::string>& stored)>;
 using FileExists = std::function<bool(const std::string& path)>;
 
-// Whether a file exists at the path, asking the file system.
-bool fileExistsOnDisk(const std::string& path);
-
 // The displayed messages of the rows, in row order. Reaction rows and rows with nothing to show give no
-// message; reactions pointing at messages outside the rows are ignored.
+// message; reactions pointing at messages outside the rows are ignored. An attachment is available when
+// `isInHistory` says so of its resolved path.
 std::vector<Message> build(const std::vector<MessageRow>& rows,
                            const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
                            const ParticipantLookup& participant, const PathResolver& resolve,
-                           const FileExists& fileExists = fileExistsOnDisk);
+                           const FileExists& isInHistory);
 
 // The name of a send effect from its stored style: the last dot-separated piece, translated when known.
 std::optional<std::string> effect(const std::optional<std::string>& style);

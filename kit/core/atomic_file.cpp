@@ -129,41 +129,43 @@ tl::expected<void, std::string> write(const fs::path& path, std::string_view byt
     return temporary->commit(path);
 }
 
-tl::expected<void, std::string> copy(const fs::path& source, const fs::path& destination) {
-    Descriptor input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (input.get() < 0) return tl::unexpected(sentence("read", source, errno));
+tl::expected<void, std::string> copy(const ReadableFile& source, std::string_view sourceName,
+                                     const fs::path& destination) {
     auto temporary = Temporary::create(destination);
     if (!temporary) return tl::unexpected(temporary.error());
+    const int input = source.descriptor();
+    const auto readError = [&](int error) {
+        return "Could not read \u201c" + std::string(sourceName) + "\u201d: " + std::strerror(error) + ".";
+    };
 
     // The kernel copies without the bytes passing through this process where it can; otherwise (other
-    // file systems, older kernels) the bytes are read and written in 1 MiB chunks.
-    bool kernelCopy = true;
-    while (kernelCopy) {
-        const ssize_t n = ::copy_file_range(input.get(), nullptr, temporary->fd(), nullptr, 1 << 30, 0);
+    // file systems, older kernels) the bytes are read and written in 1 MiB chunks. Reading goes by offset,
+    // so the source's own position is never moved.
+    loff_t offset = 0;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(input, &offset, temporary->fd(), nullptr, 1 << 30, 0);
         if (n == 0) return temporary->commit(destination);
         if (n > 0) continue;
         if (errno == EINTR) continue;
-        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EPERM) {
-            kernelCopy = false;
-            break;
-        }
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EPERM) break;
         // copy_file_range does not say which side failed; a read error is far more likely from the source.
         const int error = errno;
-        return tl::unexpected(error == ENOSPC || error == EDQUOT || error == EFBIG ? sentence("write", destination, error)
-                                                                                     : sentence("read", source, error));
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG) return tl::unexpected(sentence("write", destination, error));
+        return tl::unexpected(readError(error));
     }
     // Whatever the kernel copied before it refused is discarded, and the chunked copy starts at the beginning.
-    if (::lseek(input.get(), 0, SEEK_SET) < 0 || ::ftruncate(temporary->fd(), 0) != 0 ||
-        ::lseek(temporary->fd(), 0, SEEK_SET) < 0)
+    if (::ftruncate(temporary->fd(), 0) != 0 || ::lseek(temporary->fd(), 0, SEEK_SET) < 0)
         return tl::unexpected(sentence("write", destination, errno));
     std::vector<char> buffer(1 << 20);
+    off_t at = 0;
     for (;;) {
-        const ssize_t n = ::read(input.get(), buffer.data(), buffer.size());
+        const ssize_t n = ::pread(input, buffer.data(), buffer.size(), at);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            return tl::unexpected(sentence("read", source, errno));
+            return tl::unexpected(readError(errno));
         }
+        at += n;
         if (const int error = writeAll(temporary->fd(), buffer.data(), static_cast<size_t>(n)); error != 0)
             return tl::unexpected(sentence("write", destination, error));
     }

@@ -7,7 +7,7 @@
 //
 //   auto written = AtomicFile::write("/exports/chat.csv", bytes);
 //   if (!written) std::cerr << written.error();   // "Could not write “/exports/chat.csv”: No space left on device."
-//   AtomicFile::copy("/data/IMG_1.HEIC", "/exports/chat/files/IMG_1.HEIC");
+//   AtomicFile::copy(file, "IMG_1.HEIC", "/exports/chat/files/IMG_1.HEIC");
 //   AtomicFile::replaceFolder("/exports/Messages with Anna", [&](const auto& temporary) { return fill(temporary); });
 #pragma once
 
@@ -18,6 +18,8 @@
 
 #include <tl/expected.hpp>
 
+#include "core/readable_file.h"
+
 namespace quillmark::AtomicFile {
 
 // write: replaces the file at `path` with the bytes. The folder must exist. A new file gets the usual
@@ -25,9 +27,9 @@ namespace quillmark::AtomicFile {
 // reason.
 [[nodiscard]] tl::expected<void, std::string> write(const std::filesystem::path& path, std::string_view bytes);
 
-// copy: replaces the file at `destination` with a copy of the bytes of `source`, read in chunks. The error
-// names the file that could not be read or written.
-[[nodiscard]] tl::expected<void, std::string> copy(const std::filesystem::path& source,
+// copy: replaces the file at `destination` with a copy of the bytes of the open `source`, from its start.
+// The error names the file that could not be read (by `sourceName`) or written.
+[[nodiscard]] tl::expected<void, std::string> copy(const ReadableFile& source, std::string_view sourceName,
                                                    const std::filesystem::path& destination);
 
 // replaceFolder: a folder made whole or not at all. `fill` writes everything into a new, empty temporary

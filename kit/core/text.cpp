@@ -143,4 +143,16 @@ std::string asciiLower(std::string_view s) {
     return out;
 }
 
+std::string lowercaseHex(std::string_view bytes) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        hex += digits[b >> 4];
+        hex += digits[b & 0x0f];
+    }
+    return hex;
+}
+
 }  // namespace quillmark::text

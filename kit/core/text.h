@@ -37,4 +37,7 @@ std::string trimmed(std::string_view utf8, bool (*drop)(char32_t));
 // Lower-cased ASCII letters; other bytes unchanged.
 std::string asciiLower(std::string_view s);
 
+// Each byte as two lowercase hex digits.  lowercaseHex("\x01\xab") == "01ab"
+std::string lowercaseHex(std::string_view bytes);
+
 }  // namespace quillmark::text

@@ -1,12 +1,14 @@
 // AttachmentMedia: reads attachment files for the exporters and keeps what is costly to compute.
 //
+// Every file is opened through the files of the attachment's history (HistoryFiles): only a regular file
+// inside the history's folder is read, never a path a crafted history points elsewhere, a pipe or a device.
 // It hashes files (SHA-256, cached by path, size and modification time, so a changed file is hashed anew),
-// measures the playing time of audio and video (cached by path) and makes pictures of images, videos and
-// PDF attachments. One shared instance serves every export and verification of a run; it may be used from
-// several threads at once: only the cache lookups hold its lock.
+// measures the playing time of audio and video (cached the same way) and makes pictures of images, videos
+// and PDF attachments. One shared instance serves every export and verification of a run; it may be used
+// from several threads at once: only the cache lookups hold its lock.
 //
 //   AttachmentMedia& media = AttachmentMedia::shared();
-//   media.sha256("/data/Attachments/IMG_1.HEIC");      // "9f86d0…" (64 lowercase hex digits)
+//   media.sha256(attachment);                           // "9f86d0…" (64 lowercase hex digits)
 //   media.printablePicture(attachment, 1400, 0.82);     // a JPEG-backed picture for a PDF page
 #pragma once
 
@@ -16,7 +18,10 @@
 #include <string>
 #include <unordered_map>
 
+#include <tl/expected.hpp>
+
 #include "conversations/attachment.h"
+#include "core/readable_file.h"
 #include "export/graphics/picture.h"
 
 namespace quillmark {
@@ -30,16 +35,16 @@ public:
     // The process-wide instance, made on first use.
     static AttachmentMedia& shared();
 
-    // The SHA-256 of the file's bytes in lowercase hex; nothing when it is not a regular file, cannot be
-    // opened or a read fails (nothing is cached then). A digest is kept only when the file did not change
-    // while it was read.
-    std::optional<std::string> sha256(const std::string& path);
+    // open: the attachment's file, opened through its history's files; a refusal when it has no path, no
+    // history, or is not a regular file inside the history's folder.
+    static tl::expected<ReadableFile, ReadableFile::Refusal> open(const Attachment& attachment);
+
+    // The SHA-256 of the file's bytes in lowercase hex; nothing when it cannot be opened or a read fails
+    // (nothing is cached then). A digest is kept only when the file did not change while it was read.
+    std::optional<std::string> sha256(const Attachment& attachment);
 
     // The playing time of an audio or video file in seconds; nothing when unknown.
-    std::optional<double> duration(const std::string& path);
-
-    // The file's size on disk; nothing when its attributes cannot be read.
-    std::optional<int64_t> fileSize(const std::string& path) const;
+    std::optional<double> duration(const Attachment& attachment);
 
     // A picture of an available image, video or PDF attachment whose longer side is at most maxPixels.
     std::optional<graphics::Picture> picture(const Attachment& attachment, int maxPixels);
@@ -47,8 +52,9 @@ public:
     // The same picture passed once through JPEG compression at the quality (0 to 1), keeping the JPEG bytes.
     std::optional<graphics::Picture> printablePicture(const Attachment& attachment, int maxPixels, double quality);
 
-    // The cache key of a file: its path, size and modification time.
-    static std::string cacheKey(const std::string& path);
+    // The cache key of an open file: "path|size|mtime", the time in the shortest text that reads back as the
+    // same double, always with a fractional part ("…|5|1712345678.123456", "…|5|1712345678.0").
+    static std::string cacheKey(const std::string& path, const ReadableFile& file);
 
 private:
     std::mutex lock_;

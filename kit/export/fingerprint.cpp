@@ -4,8 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include <openssl/evp.h>
-
+#include "core/sha256.h"
 #include "export/canonical_json.h"
 
 namespace quillmark::Fingerprint {
@@ -15,7 +14,7 @@ namespace {
 // The hash of one attachment as it enters the canonical text.
 std::string attachmentHash(const Attachment& attachment, AttachmentMedia& media) {
     if (!attachment.isAvailable || !attachment.path) return {};
-    return media.sha256(*attachment.path).value_or(std::string());
+    return media.sha256(attachment).value_or(std::string());
 }
 
 void writeMessage(std::string& out, const Message& m, AttachmentMedia& media,
@@ -120,29 +119,14 @@ void writeCanonicalText(const MessageThread& thread, AttachmentMedia& media,
     sink(std::string_view(buffer));
 }
 
-std::string lowercaseHex(const unsigned char* bytes, size_t count) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out(count * 2, '0');
-    for (size_t i = 0; i < count; ++i) {
-        out[2 * i] = digits[bytes[i] >> 4];
-        out[2 * i + 1] = digits[bytes[i] & 0xF];
-    }
-    return out;
-}
-
 }  // namespace
 
 Result compute(const MessageThread& thread, AttachmentMedia& media) {
     Result result;
-    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
-    writeCanonicalText(thread, media, result.attachmentHashes, [&](std::string_view piece) {
-        EVP_DigestUpdate(context.get(), piece.data(), piece.size());
-    });
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context.get(), digest, &length);
-    result.hex = lowercaseHex(digest, length);
+    SHA256::Hasher hasher;
+    writeCanonicalText(thread, media, result.attachmentHashes,
+                       [&](std::string_view piece) { hasher.update(piece); });
+    result.hex = hasher.finish();
     return result;
 }
 
@@ -153,6 +137,6 @@ std::string canonicalText(const MessageThread& thread, AttachmentMedia& media) {
     return text;
 }
 
-std::optional<std::string> file(const std::string& path) { return AttachmentMedia::shared().sha256(path); }
+std::optional<std::string> file(const std::string& path) { return SHA256::ofPath(path); }
 
 }  // namespace quillmark::Fingerprint

@@ -108,11 +108,11 @@ struct Placement {
 
 Placement place(const Attachment& attachment, const fs::path& files, FileNames& names, AttachmentMedia& media,
                 int& copied) {
-    if (!attachment.isAvailable || !attachment.path) return {};
+    if (!attachment.isAvailable) return {};
+    auto source = AttachmentMedia::open(attachment);
+    if (!source) return {};
     const std::string chosen = names.claim(safeFileName(attachment.name));
-    std::error_code ignored;
-    fs::remove_all(files / chosen, ignored);
-    if (!AtomicFile::copy(*attachment.path, files / chosen)) return {std::nullopt, true};
+    if (!AtomicFile::copy(*source, attachment.name, files / chosen)) return {std::nullopt, true};
     ++copied;
 
     if (attachment.kind() == AttachmentKind::image && !browsersShow(extension(chosen))) {

@@ -44,21 +44,20 @@ TEST(AtomicFile, CopiesExactlyAndNamesTheFileAtFault) {
     testing::TempDir dir;
     std::string bytes(3 * 1024 * 1024 + 17, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 % 251);
-    const auto source = dir.write("source.bin", bytes);
+    const auto source = ReadableFile::open(dir.write("source.bin", bytes).string());
+    ASSERT_TRUE(source);
     dir.write("copy.bin", "old content");
-    ASSERT_TRUE(AtomicFile::copy(source, dir / "copy.bin"));
+    ASSERT_TRUE(AtomicFile::copy(*source, "source.bin", dir / "copy.bin"));
     EXPECT_EQ(readFile(dir / "copy.bin"), bytes);
+    // Copying again starts from the beginning, whatever an earlier copy read.
+    ASSERT_TRUE(AtomicFile::copy(*source, "source.bin", dir / "again.bin"));
+    EXPECT_EQ(readFile(dir / "again.bin"), bytes);
 
-    const auto missing = AtomicFile::copy(dir / "nope", dir / "copy");
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error(),
-              "Could not read \u201c" + (dir / "nope").string() + "\u201d: No such file or directory.");
-
-    fs::create_directories(dir / "folder");
-    const auto folder = AtomicFile::copy(dir / "folder", dir / "copy");
-    ASSERT_FALSE(folder);
-    EXPECT_NE(folder.error().find("Could not read"), std::string::npos) << folder.error();
-    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"source.bin", "copy.bin", "folder"}));
+    fs::create_directories(dir / "folder" / "inside");
+    const auto failed = AtomicFile::copy(*source, "source.bin", dir / "folder");
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error(), "Could not write \u201c" + (dir / "folder").string() + "\u201d: Is a directory.");
+    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"source.bin", "copy.bin", "again.bin", "folder"}));
 }
 
 TEST(AtomicFile, ReplacesAFolderWholeOrLeavesItAlone) {

@@ -9,12 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include "core/history_files.h"
 #include "media_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace quillmark {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::TempDir;
 
 constexpr const char* kSHA256OfABC = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
@@ -43,36 +45,41 @@ std::string opensslDigest(const std::filesystem::path& path) {
     return read ? std::string(line).substr(0, 64) : "";
 }
 
+// An attachment of a history whose folder is the file's own folder.
 Attachment attachmentAt(const std::filesystem::path& path, std::optional<std::string> mime, bool available = true) {
-    return Attachment("guid", path.string(), path.filename().string(), std::move(mime), std::nullopt, 0, false, available);
+    Attachment a("guid", path.string(), path.filename().string(), std::move(mime), std::nullopt, 0, false, available);
+    a.files = HistoryFiles::inFolder(path.parent_path().string());
+    return a;
 }
+
+Attachment fileAt(const std::filesystem::path& path) { return attachmentAt(path, std::nullopt); }
 
 TEST(AttachmentMediaHash, DigestsMatchKnownValuesAndOpenSSL) {
     TempDir dir;
     AttachmentMedia media;
-    EXPECT_EQ(media.sha256(dir.write("abc.txt", "abc")), kSHA256OfABC);
-    EXPECT_EQ(media.sha256(dir.write("empty", "")), kSHA256OfNothing);
+    EXPECT_EQ(media.sha256(fileAt(dir.write("abc.txt", "abc"))), kSHA256OfABC);
+    EXPECT_EQ(media.sha256(fileAt(dir.write("empty", ""))), kSHA256OfNothing);
     if (!testing::haveTool("openssl")) GTEST_SKIP() << "openssl is not installed";
     // Two and a half chunks, so a chunk boundary or a short last chunk going wrong shows.
     std::string bytes(2 * 1024 * 1024 + 512 * 1024 + 7, '\0');
     uint32_t state = 7;
     for (char& c : bytes) c = char((state = state * 1664525u + 1013904223u) >> 24);
     const auto path = dir.write("IMG_1.MOV", bytes);
-    EXPECT_EQ(media.sha256(path), opensslDigest(path));
+    EXPECT_EQ(media.sha256(fileAt(path)), opensslDigest(path));
 }
 
 TEST(AttachmentMediaHash, CacheKeyNamesPathSizeAndTime) {
     TempDir dir;
     const auto path = dir.write("photo.jpg", "12345");
     const std::string prefix = path.string() + "|5|";
+    auto key = [&] { return AttachmentMedia::cacheKey(path.string(), *ReadableFile::open(path.string())); };
     setModificationTime(path, 1712345678, 123456000);
-    EXPECT_EQ(AttachmentMedia::cacheKey(path), prefix + "1712345678.123456");
+    EXPECT_EQ(key(), prefix + "1712345678.123456");
     setModificationTime(path, 1712345678, 0);
-    EXPECT_EQ(AttachmentMedia::cacheKey(path), prefix + "1712345678.0");
+    EXPECT_EQ(key(), prefix + "1712345678.0");
     // Nanoseconds beyond what a double holds come out as the shortest text of the nearest double.
     setModificationTime(path, 1712345678, 123456789);
-    EXPECT_EQ(AttachmentMedia::cacheKey(path), prefix + "1712345678.1234567");
-    EXPECT_EQ(AttachmentMedia::cacheKey(dir / "gone.jpg"), (dir / "gone.jpg").string() + "|-1|0.0");
+    EXPECT_EQ(key(), prefix + "1712345678.1234567");
 }
 
 TEST(AttachmentMediaHash, CacheAnswersUntilSizeOrTimeChange) {
@@ -80,49 +87,46 @@ TEST(AttachmentMediaHash, CacheAnswersUntilSizeOrTimeChange) {
     const auto path = dir.write("a.bin", "abc");
     setModificationTime(path, 1700000000, 0);
     AttachmentMedia media;
-    ASSERT_EQ(media.sha256(path), kSHA256OfABC);
+    ASSERT_EQ(media.sha256(fileAt(path)), kSHA256OfABC);
     // Same size and time: the cache cannot tell, and answers without reading the file again.
     replaceBytesQuietly(path, "xyz");
-    EXPECT_EQ(media.sha256(path), kSHA256OfABC);
-    EXPECT_NE(AttachmentMedia().sha256(path), kSHA256OfABC);
+    EXPECT_EQ(media.sha256(fileAt(path)), kSHA256OfABC);
+    EXPECT_NE(AttachmentMedia().sha256(fileAt(path)), kSHA256OfABC);
     // Touched: a new key, the bytes hashed anew.
     replaceBytesQuietly(path, "abc");
     setModificationTime(path, 1700000001, 500000000);
-    EXPECT_EQ(media.sha256(path), kSHA256OfABC);
+    EXPECT_EQ(media.sha256(fileAt(path)), kSHA256OfABC);
     replaceBytesQuietly(path, "xyz");
     setModificationTime(path, 1700000002, 0);
-    EXPECT_NE(media.sha256(path), kSHA256OfABC);
+    EXPECT_NE(media.sha256(fileAt(path)), kSHA256OfABC);
 }
 
 TEST(AttachmentMediaHash, WhatCannotBeReadGivesNothingAndIsNotCached) {
     TempDir dir;
     AttachmentMedia media;
     const auto later = dir / "later.jpg";
-    EXPECT_FALSE(media.sha256(later));
+    EXPECT_FALSE(media.sha256(fileAt(later)));
     dir.write("later.jpg", "abc");
-    EXPECT_EQ(media.sha256(later), kSHA256OfABC);
+    EXPECT_EQ(media.sha256(fileAt(later)), kSHA256OfABC);
     // A folder opens but reads nothing: that is no file's hash, least of all the hash of nothing.
-    EXPECT_FALSE(media.sha256(dir.path()));
-    // A history can name any path. These would never end (/dev/zero) or never answer (a pipe nobody writes).
-    const auto pipe = dir / "IMG_1.MOV";
-    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    for (const std::filesystem::path& path : {std::filesystem::path("/dev/zero"), pipe}) {
-        EXPECT_FALSE(media.sha256(path));
-        EXPECT_FALSE(media.duration(path));
-        EXPECT_FALSE(media.picture(attachmentAt(path, "video/quicktime"), 100));
-    }
+    fs::create_directories(dir / "folder");
+    EXPECT_FALSE(media.sha256(fileAt(dir / "folder")));
+    // An attachment without its history's files is not read at all.
+    Attachment unowned = fileAt(later);
+    unowned.files.reset();
+    EXPECT_FALSE(media.sha256(unowned));
 }
 
-TEST(AttachmentMediaDuration, CachedByPathOnlyWhenKnown) {
+TEST(AttachmentMediaDuration, CachedByPathSizeAndTimeOnlyWhenKnown) {
     TempDir dir;
     AttachmentMedia media;
     const auto path = dir / "Audio Message.amr";
-    EXPECT_FALSE(media.duration(path));
+    EXPECT_FALSE(media.duration(fileAt(path)));
     dir.write("Audio Message.amr", testing::amrFile(50, 0));
-    ASSERT_TRUE(media.duration(path));
-    EXPECT_NEAR(*media.duration(path), 1.0, 0.001);
+    ASSERT_TRUE(media.duration(fileAt(path)));
+    EXPECT_NEAR(*media.duration(fileAt(path)), 1.0, 0.001);
     dir.write("Audio Message.amr", testing::amrFile(100, 0));
-    EXPECT_NEAR(*media.duration(path), 1.0, 0.001);
+    EXPECT_NEAR(*media.duration(fileAt(path)), 2.0, 0.001);
 }
 
 class AttachmentMediaPicture : public ::testing::Test {

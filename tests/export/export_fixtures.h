@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "conversations/message_thread.h"
+#include "core/history_files.h"
 #include "export/export_options.h"
 
 namespace quillmark::testing {
@@ -32,11 +34,13 @@ inline Message message(int64_t id, double date, std::string text, std::optional<
     return m;
 }
 
+// An attachment whose file, when it has one, belongs to a history whose folder holds the file.
 inline Attachment attachment(std::string guid, std::optional<std::string> path, std::string name,
                              std::optional<std::string> mime, int64_t bytes = 0) {
     const bool available = path.has_value();
-    return Attachment(std::move(guid), std::move(path), std::move(name), std::move(mime), std::nullopt, bytes, false,
-                      available);
+    Attachment a(std::move(guid), path, std::move(name), std::move(mime), std::nullopt, bytes, false, available);
+    if (path) a.files = HistoryFiles::inFolder(std::filesystem::path(*path).parent_path().string());
+    return a;
 }
 
 inline ExportOptions options(std::string zone = "America/New_York", std::string locale = "en_US",

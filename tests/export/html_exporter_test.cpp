@@ -290,12 +290,12 @@ TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
     EXPECT_NE(result.error().find((dir / "out" / "index.html").string()), std::string::npos) << result.error();
     EXPECT_EQ(filesIn(dir / "out"), (std::set<std::string>{"files", "index.html"}));
 
-    // An attachment that is there but cannot be copied is named, not linked.
+    // A folder where the history names a file is no file of the history: named, not linked.
     fs::create_directories(dir / "folder.pdf");
     Message m = message(1, 0, "");
     m.attachments = {testing::attachment("d", (dir / "folder.pdf").string(), "folder.pdf", "application/pdf", 5)};
     const auto e = exportPage(thread({m}));
-    EXPECT_NE(e->page.find("<span class=\"file\">\U0001F4CE folder.pdf \u00B7 could not be copied</span>"),
+    EXPECT_NE(e->page.find("<span class=\"file\">\U0001F4CE folder.pdf \u00B7 not on this Mac</span>"),
               std::string::npos);
     EXPECT_EQ(e->result.files, 0);
 }

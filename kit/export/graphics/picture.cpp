@@ -12,16 +12,16 @@ namespace quillmark::graphics {
 
 namespace {
 
-// libvips is started once for the process. Its operation cache is kept small: a long run pictures thousands
-// of attachments once each, so cached results would only hold memory and open files.
+// libvips is started once for the process, without its operation cache: a long run pictures thousands of
+// attachments once each, so cached results would only hold memory and open files. And files are opened by
+// names that stand for descriptors ("/proc/self/fd/7"), which a later file takes over: a cache keyed by
+// name would hand out the earlier file's picture.
 bool vipsReady() {
     static std::once_flag once;
     static bool ready = false;
     std::call_once(once, [] {
         if (vips_init("quillmark") != 0) return;
-        vips_cache_set_max(16);
-        vips_cache_set_max_mem(32 * 1024 * 1024);
-        vips_cache_set_max_files(4);
+        vips_cache_set_max(0);
         // Attachments come from other people. Loaders libvips marks as unfit for untrusted input (the
         // ImageMagick bridge above all) stay off; the common photo formats have loaders of their own.
         vips_block_untrusted_set(TRUE);

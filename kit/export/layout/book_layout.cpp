@@ -99,7 +99,7 @@ BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::str
             if (a.kind() == AttachmentKind::video) {
                 std::string text = "\u25B6\uFE0E";
                 if (a.path) {
-                    if (auto d = input.media.duration(*a.path)) text += " " + Formats::duration(*d);
+                    if (auto d = input.media.duration(a)) text += " " + Formats::duration(*d);
                 }
                 label = Styled::text(text, smallSemibold(), Ink::white);
             }
@@ -114,7 +114,7 @@ BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::str
         case AttachmentKind::audio: {
             line = "\U0001F399 " + (a.name.rfind("Audio Message", 0) == 0 ? std::string("Audio message") : a.name);
             if (a.path && a.isAvailable) {
-                if (auto d = input.media.duration(*a.path)) line += " \u00b7 " + Formats::duration(*d);
+                if (auto d = input.media.duration(a)) line += " \u00b7 " + Formats::duration(*d);
             }
             break;
         }

@@ -200,7 +200,7 @@ BlockRef attachment(const Attachment& a, int number, const RenderInput& input, d
     std::string line = "#" + std::to_string(number) + " \u00b7 " + a.name + " \u00b7 " + size;
     bool timed = a.kind() == AttachmentKind::video || a.kind() == AttachmentKind::audio;
     if (a.path && timed) {
-        if (auto d = input.media.duration(*a.path)) {
+        if (auto d = input.media.duration(a)) {
             std::string kind = a.kind() == AttachmentKind::video               ? "video"
                                : a.name.rfind("Audio Message", 0) == 0 ? "audio message"
                                                                        : "audio";

@@ -1,5 +1,7 @@
 #include "layout_test_support.h"
 
+#include "core/history_files.h"
+
 #include <cmath>
 #include <fstream>
 
@@ -67,7 +69,9 @@ MessageThread thread(Conversation conversation, std::vector<Message> messages) {
 Attachment attachment(std::string guid, const std::filesystem::path& file, int64_t byteCount) {
     std::string name = file.filename().string();
     bool exists = std::filesystem::exists(file);
-    return Attachment(std::move(guid), file.string(), name, std::nullopt, std::nullopt, byteCount, false, exists);
+    Attachment a(std::move(guid), file.string(), name, std::nullopt, std::nullopt, byteCount, false, exists);
+    a.files = HistoryFiles::inFolder(file.parent_path().string());
+    return a;
 }
 
 std::filesystem::path writeJPEG(const std::filesystem::path& file, int width, int height) {

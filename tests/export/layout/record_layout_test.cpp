@@ -1,5 +1,7 @@
 #include "export/layout/record_layout.h"
 
+#include "core/sha256.h"
+
 #include <gtest/gtest.h>
 
 #include "export/layout/column_row.h"
@@ -96,8 +98,8 @@ TEST_F(RecordLayoutTest, AttachmentNumbersRunThroughTheExportAndTheAppendix) {
     Message second = message(2, march5 + 60, std::nullopt, "");
     second.attachments = {attachment("A4", notes, 5)};
     auto t = thread(oneToOne(), {first, second});
-    std::string photoHash = *media.sha256(photo.string());
-    std::string notesHash = *media.sha256(notes.string());
+    std::string photoHash = *SHA256::ofPath(photo.string());
+    std::string notesHash = *SHA256::ofPath(notes.string());
     Lines b = body(t);
     ASSERT_EQ(b.size(), 12u);
     EXPECT_EQ(b[1], "row 7:05:09 PM | Anna Berg | {text three files} {gap 3} {picture 260x195 #1 · IMG_1.jpg · 1.5 MB\n"
