@@ -6,18 +6,14 @@
 //   quillmark-cli export --all --format html --folder exports/
 //   quillmark-cli fingerprint 3 --from 2024-01-01 --canonical
 #include <chrono>
-#include <system_error>
 
 #include "cli/commands.h"
 #include "conversations/conversation_reference.h"
-#include "core/atomic_file.h"
 #include "core/calendar.h"
-#include "export/csv_exporter.h"
-#include "export/export_names.h"
+#include "export/attachment_media.h"
 #include "export/export_options.h"
 #include "export/fingerprint.h"
-#include "export/html_exporter.h"
-#include "export/pdf_renderer.h"
+#include "service/export_service.h"
 
 namespace quillmark::cli {
 
@@ -76,43 +72,18 @@ tl::expected<Request, std::string> readRequest(const Arguments& arguments, const
 ExportOptions exportOptions(const Settings& settings, ExportLayout layout) {
     const auto paper = Paper::fromRaw(settings.paper).value_or(Paper::forCurrentRegion());
     const auto now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-    return ExportOptions::make(layout, paper, settings.timeZone, settings.locale, settings.global.me.value_or(""),
-                               Date{now});
+    return ExportOptions::make(layout, paper, settings.timeZone, settings.locale, settings.meName, Date{now});
 }
 
-// Writes one thread to `path`: a CSV file, or an HTML folder replaced whole. Prints what was written.
-tl::expected<void, std::string> write(const MessageThread& thread, const ExportOptions& options, ExportFormat format,
-                                      const fs::path& path, std::ostream& out) {
-    AttachmentMedia& media = AttachmentMedia::shared();
-    if (format == ExportFormat::pdf) {
-        const PDFRenderer::Output pdf = PDFRenderer::render(thread, options, media);
-        if (pdf.data.empty()) return tl::unexpected("Could not make the PDF for \u201c" + path.string() + "\u201d.");
-        const std::string_view bytes(reinterpret_cast<const char*>(pdf.data.data()), pdf.data.size());
-        if (auto written = AtomicFile::write(path, bytes); !written) return written;
-        const std::string fileHash = Fingerprint::file(path.string()).value_or("");
-        out << path.string() << "\n  pages: " << pdf.pages << "\n  messages: " << thread.messages.size()
-            << "\n  file SHA-256: " << fileHash << "\n  fingerprint: " << pdf.fingerprint << "\n";
-        return {};
-    }
-    if (format == ExportFormat::csv) {
-        std::string fingerprint;
-        const std::string bytes = CSVExporter::exportThread(thread, options, media, &fingerprint);
-        if (auto written = AtomicFile::write(path, bytes); !written) return written;
-        const std::string fileHash = Fingerprint::file(path.string()).value_or("");
-        out << path.string() << "\n  messages: " << thread.messages.size() << "\n  file SHA-256: " << fileHash
-            << "\n  fingerprint: " << fingerprint << "\n";
-        return {};
-    }
-    std::string fingerprint;
-    auto replaced = AtomicFile::replaceFolder(path, [&](const fs::path& temporary) -> tl::expected<void, std::string> {
-        auto exported = HTMLExporter::exportThread(thread, options, temporary, media);
-        if (!exported) return tl::unexpected(exported.error());
-        fingerprint = exported->fingerprint;
-        return {};
-    });
-    if (!replaced) return replaced;
-    out << path.string() << "\n  messages: " << thread.messages.size() << "\n  fingerprint: " << fingerprint << "\n";
-    return {};
+void print(const ExportService::File& file, std::ostream& out) {
+    out << file.url.string() << "\n";
+    if (file.pages) out << "  pages: " << *file.pages << "\n";
+    out << "  messages: " << file.messages << "\n";
+    if (file.fileSHA256) out << "  file SHA-256: " << *file.fileSHA256 << "\n";
+    out << "  fingerprint: " << file.fingerprint << "\n";
+    if (file.skippedFiles == 1) out << "  1 file was left out because it is not in this history\n";
+    if (file.skippedFiles > 1)
+        out << "  " << file.skippedFiles << " files were left out because they are not in this history\n";
 }
 
 }  // namespace
@@ -121,53 +92,39 @@ ExitStatus runExport(const Arguments& arguments, const Settings& settings, std::
     const auto request = readRequest(arguments, settings);
     if (!request) return usage(request.error(), err);
 
-    auto library = openHistory(settings, err);
-    if (!library) return library.error();
-    const auto& conversations = (*library)->conversations();
+    auto history = openHistory(settings, err);
+    if (!history) return history.error();
+    const auto& conversations = (*history)->library().conversations();
 
-    std::vector<size_t> chosen;
+    ExportService::Request service;
     if (arguments.has("all")) {
-        for (size_t i = 0; i < conversations.size(); ++i) chosen.push_back(i);
+        service.conversations = conversations;
     } else {
         for (const std::string& reference : arguments.arguments) {
             const auto found = findConversation(conversations, reference);
             if (!found) return usage(unknownConversation(reference, conversations.size()), err);
-            chosen.push_back(*found);
+            service.conversations.push_back(conversations[*found]);
         }
     }
+    service.range = request->range;
+    service.format = request->format;
+    service.options = exportOptions(settings, request->layout);
+    service.nameLocale = settings.textLocale;
+    service.file = request->output;
+    service.folder = request->folder;
 
-    if (request->folder) {
-        std::error_code error;
-        fs::create_directories(*request->folder, error);
-        if (error) {
-            err << "The export didn't finish\nCould not create the folder \u201c" << request->folder->string()
-                << "\u201d: " << error.message() << ".\n";
-            return failed;
-        }
-    }
-
-    const ExportOptions options = exportOptions(settings, request->layout);
-    size_t exported = 0;
-    for (const size_t index : chosen) {
-        auto thread = (*library)->thread(conversations[index], request->range);
-        if (!thread) {
-            err << "Quillmark can't read the Messages history\n" << thread.error().description() << "\n";
-            return historyUnavailable;
-        }
-        fs::path path;
-        if (request->output) {
-            path = *request->output;
-        } else {
-            const std::string stem = ExportNames::stem(*thread, settings.timeZone, settings.textLocale);
-            path = *request->folder / ExportNames::freeName(*request->folder, stem, ExportNames::extension(request->format));
-        }
-        if (exported > 0) out << "\n";
-        if (auto written = write(*thread, options, request->format, path, out); !written) {
-            out.flush();
-            err << "The export didn't finish\n" << written.error() << "\n";
-            return failed;
-        }
-        ++exported;
+    size_t written = 0;
+    const auto exported = ExportService::run(**history, service, {}, [&](const ExportService::File& file) {
+        if (written++ > 0) out << "\n";
+        print(file, out);
+    });
+    if (!exported) {
+        out.flush();
+        const auto& failure = exported.error();
+        using Kind = ExportService::Failure::Kind;
+        if (failure.kind == Kind::damaged || failure.kind == Kind::history) return historyFailed(failure.text, err);
+        err << "The export didn't finish\n" << failure.text << "\n";
+        return failed;
     }
     return done;
 }
@@ -180,18 +137,15 @@ ExitStatus runFingerprint(const Arguments& arguments, const Settings& settings, 
     const auto range = typedRange(arguments, settings, "exported");
     if (!range) return usage(range.error(), err);
 
-    auto library = openHistory(settings, err);
-    if (!library) return library.error();
-    const auto& conversations = (*library)->conversations();
+    auto history = openHistory(settings, err);
+    if (!history) return history.error();
+    const auto& conversations = (*history)->library().conversations();
     const std::string& reference = arguments.arguments.front();
     const auto found = findConversation(conversations, reference);
     if (!found) return usage(unknownConversation(reference, conversations.size()), err);
 
-    auto thread = (*library)->thread(conversations[*found], *range);
-    if (!thread) {
-        err << "Quillmark can't read the Messages history\n" << thread.error().description() << "\n";
-        return historyUnavailable;
-    }
+    auto thread = (*history)->library().thread(conversations[*found], *range);
+    if (!thread) return historyFailed(thread.error().description(), err);
     if (arguments.has("canonical"))
         out << Fingerprint::canonicalText(*thread, AttachmentMedia::shared());
     else

@@ -1,11 +1,8 @@
 #include "cli/history.h"
 
-#include <variant>
-
-#include "conversations/contacts_book.h"
+#include "core/account.h"
 #include "core/calendar.h"
 #include "core/locale.h"
-#include "store/messages_database.h"
 
 namespace quillmark::cli {
 
@@ -13,31 +10,23 @@ namespace {
 
 constexpr const char* cannotRead = "Quillmark can't read the Messages history";
 
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
-template <class... Ts>
-Overloaded(Ts...) -> Overloaded<Ts...>;
-
-void explain(const MessagesDatabase::Failure& failure, const std::string& path, std::ostream& err) {
-    using Kind = MessagesDatabase::Failure::Kind;
+// What to do about a history that is not there or not readable, in terms of this tool's options.
+std::string hint(const History::Failure& failure, const Settings& settings) {
+    using Kind = History::Failure::Kind;
     switch (failure.kind) {
         case Kind::missing:
-            err << "No messages on this computer yet\n"
-                << failure.description() << " Quillmark looked for it at " << path
-                << ". Name another history with --messages: a chat.db or sms.db file, or a folder holding chat.db "
-                   "or Messages/chat.db.\n";
-            return;
+            if (!settings.global.messages)
+                return "Quillmark reads the Messages history that a Mac keeps in Library/Messages in the home folder. "
+                       "Copy that folder to this computer (and Library/Application Support/AddressBook for names), "
+                       "then name it with --messages PATH: the folder, or the chat.db in it.";
+            return "Name the folder that holds chat.db (or Messages/chat.db), or the chat.db or sms.db file itself, "
+                   "with --messages PATH.";
         case Kind::noAccess:
-            err << cannotRead << "\n"
-                << failure.description() << " Check the permissions of " << path
-                << " and of the folders above it: this user must be able to read the file and open its folder.\n";
-            return;
-        case Kind::unrecognized:
-            err << cannotRead << "\n" << failure.description() << "\n(" << path << ")\n";
-            return;
+            return "Check the permissions of " + failure.path +
+                   " and of the folders above it: this user must be able to read the file and open its folder.";
+        case Kind::failed: return "(" + failure.path + ")";
     }
+    return {};
 }
 
 }  // namespace
@@ -69,32 +58,23 @@ tl::expected<Settings, std::string> Settings::make(const GlobalOptions& global) 
             return tl::unexpected("--paper is letter or a4, not \"" + *global.paper + "\".");
         settings.paper = *global.paper;
     }
-    settings.meName = global.me && !global.me->empty() ? *global.me : "Me";
+    settings.meName = global.me ? *global.me : accountFullName();
     return settings;
 }
 
-tl::expected<std::unique_ptr<Library>, ExitStatus> openHistory(const Settings& settings, std::ostream& err) {
-    const HistoryLocation where = HistoryLocation::find(settings.global.messages, settings.global.contacts);
-    auto database = MessagesDatabase::open(where.messagesPath);
-    if (!database) {
-        std::visit(Overloaded{
-                       [&](const MessagesDatabase::Failure& failure) { explain(failure, where.messagesPath, err); },
-                       [&](const SQLiteDatabase::Failure& failure) {
-                           err << cannotRead << "\n" << failure.description() << "\n";
-                       },
-                   },
-                   database.error());
+tl::expected<std::unique_ptr<History>, ExitStatus> openHistory(const Settings& settings, std::ostream& err) {
+    auto history = History::open(HistoryLocation::find(settings.global.messages, settings.global.contacts));
+    if (!history) {
+        const History::Failure& failure = history.error();
+        err << failure.title() << "\n" << failure.description() << " " << hint(failure, settings) << "\n";
         return tl::unexpected(historyUnavailable);
     }
+    return std::move(*history);
+}
 
-    auto contacts = std::make_shared<ContactsBook>();
-    contacts->load(where.contactsPaths);
-    auto library = Library::open(std::move(*database), std::move(contacts));
-    if (!library) {
-        err << cannotRead << "\n" << library.error().description() << "\n";
-        return tl::unexpected(historyUnavailable);
-    }
-    return std::move(*library);
+ExitStatus historyFailed(const std::string& sentence, std::ostream& err) {
+    err << cannotRead << "\n" << sentence << "\n";
+    return historyUnavailable;
 }
 
 tl::expected<DateRange, std::string> typedRange(const Arguments& arguments, const Settings& settings,

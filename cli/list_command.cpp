@@ -15,9 +15,9 @@ constexpr size_t snippetLength = 80;
 ExitStatus runList(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err) {
     if (!arguments.arguments.empty())
         return usage("list takes no arguments, but was given \"" + arguments.arguments.front() + "\".", err);
-    auto library = openHistory(settings, err);
-    if (!library) return library.error();
-    const auto& conversations = (*library)->conversations();
+    auto history = openHistory(settings, err);
+    if (!history) return history.error();
+    const auto& conversations = (*history)->library().conversations();
 
     if (arguments.has("json")) {
         out << '[';

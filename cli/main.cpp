@@ -1,12 +1,15 @@
 // quillmark-cli: lists, shows, exports and inspects a Messages history from the command line.
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/history.h"
+#include "cli/safe_output.h"
+#include "core/temporary_paths.h"
 
 using namespace quillmark::cli;
 
@@ -30,7 +33,18 @@ ExitStatus run(const Arguments& arguments, std::ostream& out, std::ostream& err)
 
 }  // namespace
 
+// What the command writes on standard output: text for people, JSON, or the exact bytes of the
+// fingerprint's canonical text (which must hash to the fingerprint, so it is written as it is).
+std::optional<SafeOutput::Mode> outputMode(const tl::expected<Arguments, std::string>& arguments) {
+    if (!arguments) return SafeOutput::Mode::terminal;
+    if (arguments->command == "fingerprint" && arguments->has("canonical")) return std::nullopt;
+    return arguments->has("json") ? SafeOutput::Mode::json : SafeOutput::Mode::terminal;
+}
+
 int main(int argc, char** argv) {
+    // An interrupted export leaves no temporary file, and no private copy of a history stays behind.
+    quillmark::TemporaryPaths::removeOnInterrupt();
+
     // Threads of a hundred thousand messages go out as tens of megabytes: write through a large buffer,
     // without synchronising with C stdio.
     std::ios::sync_with_stdio(false);
@@ -39,7 +53,13 @@ int main(int argc, char** argv) {
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto arguments = parseArguments(args);
-    ExitStatus status = arguments ? run(*arguments, std::cout, std::cerr) : usage(arguments.error(), std::cerr);
+    ExitStatus status;
+    {
+        std::optional<SafeOutput> out;
+        if (const auto mode = outputMode(arguments)) out.emplace(std::cout, *mode);
+        SafeOutput err(std::cerr, SafeOutput::Mode::terminal);
+        status = arguments ? run(*arguments, std::cout, std::cerr) : usage(arguments.error(), std::cerr);
+    }
 
     // A full disk or a closed pipe must not pass for success.
     std::cout.flush();

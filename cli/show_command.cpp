@@ -3,13 +3,9 @@
 #include "conversations/conversation_reference.h"
 #include "conversations/model_json.h"
 #include "core/calendar.h"
+#include "export/export_options.h"
 
 namespace quillmark::cli {
-
-namespace {
-
-
-}  // namespace
 
 ExitStatus runShow(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err) {
     if (arguments.arguments.empty()) return usage("show needs a conversation: an id, a position in list, or a chat GUID.", err);
@@ -19,9 +15,9 @@ ExitStatus runShow(const Arguments& arguments, const Settings& settings, std::os
     const auto range = typedRange(arguments, settings, "shown");
     if (!range) return usage(range.error(), err);
 
-    auto library = openHistory(settings, err);
-    if (!library) return library.error();
-    const auto& conversations = (*library)->conversations();
+    auto history = openHistory(settings, err);
+    if (!history) return history.error();
+    const auto& conversations = (*history)->library().conversations();
     const auto found = findConversation(conversations, reference);
     if (!found) {
         return usage("There is no conversation \"" + reference + "\" in this history (it has " +
@@ -30,18 +26,16 @@ ExitStatus runShow(const Arguments& arguments, const Settings& settings, std::os
                      err);
     }
 
-    auto thread = (*library)->thread(conversations[*found], *range);
-    if (!thread) {
-        err << "Quillmark can't read the Messages history\n" << thread.error().description() << "\n";
-        return historyUnavailable;
-    }
+    auto thread = (*history)->library().thread(conversations[*found], *range);
+    if (!thread) return historyFailed(thread.error().description(), err);
     if (arguments.has("json")) {
         ModelJSON::write(out, *thread, settings.textLocale);
         out << '\n';
         return done;
     }
     const auto dates = DateFormat::make("yMMMdjmm", settings.locale, settings.timeZone);
-    writeTranscript(out, *thread, TranscriptStyle{dates.get(), settings.meName, settings.textLocale});
+    writeTranscript(out, *thread,
+                    TranscriptStyle{dates.get(), ExportOptions::ownName(settings.meName), settings.textLocale});
     return done;
 }
 

@@ -19,7 +19,7 @@ namespace quillmark::cli {
 
 struct TranscriptStyle {
     const DateFormat* dates = nullptr;  // how times are written
-    std::string meName = "Me";          // the user's own messages and reactions
+    std::string meName = "You";         // the user's own messages and reactions
     std::string textLocale = "en_US";   // for the conversation's title
 };
 

@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 #include "conversations/model_json.h"
-#include "export/attachment_media.h"
-#include "export/verifier.h"
+#include "service/verification.h"
 
 namespace quillmark::cli {
 
@@ -37,10 +36,12 @@ ModelJSON::JSON outcomeJSON(const Verifier::Outcome& outcome) {
 ExitStatus runVerify(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err) {
     if (arguments.arguments.size() != 1)
         return usage("verify takes one PDF file, but was given " + std::to_string(arguments.arguments.size()) + ".", err);
-    auto library = openHistory(settings, err);
-    if (!library) return library.error();
+    auto history = openHistory(settings, err);
+    if (!history) return history.error();
 
-    const auto outcome = Verifier::verify(arguments.arguments.front(), **library, AttachmentMedia::shared());
+    const auto verified = Verification::run(**history, arguments.arguments.front());
+    if (!verified) return historyFailed(verified.error(), err);
+    const Verifier::Outcome& outcome = *verified;
     const auto summary = Verifier::summary(outcome, settings.textLocale);
     if (arguments.has("json")) {
         ModelJSON::JSON j = outcomeJSON(outcome);

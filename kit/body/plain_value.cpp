@@ -151,7 +151,10 @@ std::optional<std::string> attributedText(const Object& root, Limits& limits) {
     const auto groups = root.groups();
     if (groups.empty() || groups.front().values.empty()) return std::nullopt;
     const Object* string = groups.front().values.front().object();
-    if (!string) return std::nullopt;
+    // Only a string object carries the text. Anything else there (a class name damaged on the way, say) would
+    // otherwise stand for the message as a placeholder such as "<NSStriXg>"; without a text, the caller falls
+    // back to the text the database keeps beside the archive.
+    if (!string || !string->isKind("NSString")) return std::nullopt;
     PlainValue text = plainValue(*string, limits);
     if (std::string* s = std::get_if<std::string>(&text.value)) return std::move(*s);
     return std::nullopt;

@@ -3,12 +3,14 @@
 namespace quillmark {
 
 std::optional<Date> MessageThread::firstDate() const {
-    if (messages.empty()) return std::nullopt;
-    return messages.front().date;
+    // Messages stored without a date come first; they have no place in a span of dates.
+    for (const Message& m : messages)
+        if (!m.date.isDistantPast()) return m.date;
+    return std::nullopt;
 }
 
 std::optional<Date> MessageThread::lastDate() const {
-    if (messages.empty()) return std::nullopt;
+    if (messages.empty() || messages.back().date.isDistantPast()) return std::nullopt;
     return messages.back().date;
 }
 

@@ -50,6 +50,6 @@ std::optional<std::string> appKind(const std::optional<std::string>& bundleID);
 std::string displayedText(std::string_view raw);
 
 // The date given to messages and reactions stored without one: earlier than every real date.
-inline constexpr Date distantPast{-62135769600.0};  // 0001-01-01T00:00:00Z
+inline constexpr Date distantPast = Date::distantPast;
 
 }  // namespace quillmark::ThreadBuilder

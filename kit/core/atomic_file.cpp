@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/temporary_paths.h"
+
 namespace quillmark::AtomicFile {
 
 namespace fs = std::filesystem;
@@ -75,7 +77,8 @@ public:
         return tl::unexpected(sentence("write", destination, EEXIST));
     }
 
-    Temporary(Temporary&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_.release()) {
+    Temporary(Temporary&& other) noexcept
+        : path_(std::move(other.path_)), fd_(other.fd_.release()), hold_(std::move(other.hold_)) {
         other.path_.clear();
     }
     Temporary& operator=(Temporary&&) = delete;
@@ -100,9 +103,10 @@ public:
     }
 
 private:
-    Temporary(fs::path path, int fd) : path_(std::move(path)), fd_(fd) {}
+    Temporary(fs::path path, int fd) : path_(path), fd_(fd), hold_(TemporaryPaths::hold(path)) {}
     fs::path path_;
     Descriptor fd_;
+    TemporaryPaths::Hold hold_;
 };
 
 // Writes all bytes, resuming after partial writes and interruptions; the errno of a failure, else 0.
@@ -186,6 +190,7 @@ tl::expected<void, std::string> replaceFolder(const fs::path& destination, const
         temporary.clear();
     }
     if (temporary.empty()) return tl::unexpected(sentence("write", destination, EEXIST));
+    const TemporaryPaths::Hold heldTemporary = TemporaryPaths::hold(temporary);
 
     auto discard = [](const fs::path& path) {
         std::error_code ignored;
@@ -208,6 +213,7 @@ tl::expected<void, std::string> replaceFolder(const fs::path& destination, const
     }
     // File systems without the exchange: the old folder is moved aside, then the new one moved in.
     const fs::path aside = temporaryName(destination, "old");
+    const TemporaryPaths::Hold heldAside = TemporaryPaths::hold(aside);
     if (::rename(destination.c_str(), aside.c_str()) != 0 || ::rename(temporary.c_str(), destination.c_str()) != 0) {
         const int failure = errno;
         if (!fs::exists(fs::symlink_status(destination, error))) ::rename(aside.c_str(), destination.c_str());

@@ -21,7 +21,14 @@ struct Date {
     // Milliseconds since 1970, rounded to the nearest millisecond (ties away from zero).
     int64_t milliseconds() const;
 
+    // The date of messages and reactions stored without one: 0001-01-01T00:00:00Z, earlier than every real
+    // date, so that they keep their place at the start. Exports show "no date" for it.
+    static const Date distantPast;
+    bool isDistantPast() const { return seconds <= -62135769600.0; }
+
     friend auto operator<=>(const Date&, const Date&) = default;
 };
+
+inline constexpr Date Date::distantPast{-62135769600.0};
 
 }  // namespace quillmark

@@ -143,6 +143,29 @@ std::string asciiLower(std::string_view s) {
     return out;
 }
 
+std::string_view forDocument(std::string_view text, std::string& storage) {
+    if (text.find('\0') == std::string_view::npos && isValidUTF8(text)) return text;
+    storage = validUTF8(text);
+    storage.erase(std::remove(storage.begin(), storage.end(), '\0'), storage.end());
+    return storage;
+}
+
+bool isControl(char32_t c) {
+    if (c < 0x20) return c != '\t' && c != '\n';
+    if (c >= 0x7F && c <= 0x9F) return true;
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+std::string withoutControls(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    forEachCodePoint(utf8, [&](UChar32 c) {
+        const auto code = static_cast<char32_t>(c);
+        if (!isControl(code) && code != '\t' && code != '\n') appendUTF8(out, c);
+    });
+    return out;
+}
+
 std::string lowercaseHex(std::string_view bytes) {
     static constexpr char digits[] = "0123456789abcdef";
     std::string hex;

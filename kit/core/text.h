@@ -37,6 +37,19 @@ std::string trimmed(std::string_view utf8, bool (*drop)(char32_t));
 // Lower-cased ASCII letters; other bytes unchanged.
 std::string asciiLower(std::string_view s);
 
+// isControl: the C0 controls but tab and line feed, DEL, the C1 controls, and the marks that override or
+// isolate the direction of text (U+202A to U+202E, U+2066 to U+2069): what lets text from the history drive a
+// terminal or disguise a name.
+bool isControl(char32_t c);
+
+// withoutControls: the valid UTF-8 text with every code point for which isControl holds removed, and tabs and
+// line feeds too.  withoutControls("a\x1b[2Jb\u202Ec") == "a[2Jbc"
+std::string withoutControls(std::string_view utf8);
+
+// forDocument: the text as a document may hold it: invalid UTF-8 replaced by U+FFFD and NUL removed (a NUL
+// ends the text for many readers of HTML and CSV). Returns the text itself when there is nothing to change.
+std::string_view forDocument(std::string_view text, std::string& storage);
+
 // Each byte as two lowercase hex digits.  lowercaseHex("\x01\xab") == "01ab"
 std::string lowercaseHex(std::string_view bytes);
 

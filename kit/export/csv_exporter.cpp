@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
 #include "export/fingerprint.h"
 #include "export/internet_date.h"
 
@@ -44,11 +45,12 @@ public:
     explicit Row(std::string& out) : out_(out) {}
     void cell(std::string_view value) {
         separate();
-        appendCell(out_, value);
+        std::string cleaned;
+        appendCell(out_, text::forDocument(value, cleaned));
     }
     void date(const InternetDateFormat& format, const std::optional<Date>& date) {
         separate();
-        if (date) format.append(out_, *date);  // never needs quotes
+        if (date && !date->isDistantPast()) format.append(out_, *date);  // never needs quotes
     }
     void end() { out_ += "\r\n"; }
 

@@ -209,14 +209,18 @@ Dates::~Dates() = default;
 Dates::Dates(Dates&&) noexcept = default;
 Dates& Dates::operator=(Dates&&) noexcept = default;
 
-std::string Dates::time(Date d) const { return impl_->time.text(d); }
-std::string Dates::shortTime(Date d) const { return impl_->shortTime.text(d); }
-std::string Dates::day(Date d) const { return impl_->day.text(d); }
-std::string Dates::dayShort(Date d) const { return impl_->dayShort.text(d); }
-std::string Dates::full(Date d) const { return impl_->fullJoined ? impl_->joinedFull(d) : impl_->full.text(d); }
-std::string Dates::date(Date d) const { return impl_->date.text(d); }
+std::string Dates::time(Date d) const { return d.isDistantPast() ? noDate : impl_->time.text(d); }
+std::string Dates::shortTime(Date d) const { return d.isDistantPast() ? noDate : impl_->shortTime.text(d); }
+std::string Dates::day(Date d) const { return d.isDistantPast() ? noDate : impl_->day.text(d); }
+std::string Dates::dayShort(Date d) const { return d.isDistantPast() ? noDate : impl_->dayShort.text(d); }
+std::string Dates::date(Date d) const { return d.isDistantPast() ? noDate : impl_->date.text(d); }
+std::string Dates::full(Date d) const {
+    if (d.isDistantPast()) return noDate;
+    return impl_->fullJoined ? impl_->joinedFull(d) : impl_->full.text(d);
+}
 
 std::string Dates::month(Date d) const {
+    if (d.isDistantPast()) return "No date";
     Impl& i = *impl_;
     if (!i.month.format) return {};
     icu::Calendar& calendar = i.month.calendar->at(d);

@@ -40,6 +40,9 @@ public:
     Dates(Dates&&) noexcept;
     Dates& operator=(Dates&&) noexcept;
 
+    // Every text of a message stored without a date (Date::distantPast) is "no date"; its month "No date".
+    static constexpr const char* noDate = "no date";
+
     std::string time(Date date) const;       // 7:05:09 PM
     std::string shortTime(Date date) const;  // 7:05 PM
     std::string day(Date date) const;        // Tuesday, March 5, 2024

@@ -12,10 +12,12 @@ namespace fs = std::filesystem;
 std::string safeName(std::string_view text) {
     // NUL joins the ten: the name becomes a file name, and the system would silently cut it there.
     static constexpr std::string_view refused("/:\\?%*|\"<>\0", 11);
-    std::string out(text);
+    // Names come from other people's phones: controls (a terminal escape in a file listing) and the marks
+    // that turn text around ("txt.exe" shown as "exe.txt") never reach the file system.
+    std::string out = text::validUTF8(text);
     for (char& c : out)
         if (refused.find(c) != std::string_view::npos) c = '-';
-    return text::trimmed(out);
+    return text::trimmed(text::withoutControls(out));
 }
 
 std::string stem(const MessageThread& thread, const std::string& zone, const std::string& locale) {

@@ -21,8 +21,9 @@
 
 namespace quillmark::ExportNames {
 
-// safeName: the text with each of / : \ ? % * | " < > (and NUL) replaced by "-", then trimmed of white
-// space at both ends. A text made only of such characters becomes dashes.
+// safeName: the text with each of / : \ ? % * | " < > (and NUL) replaced by "-", controls and direction
+// marks removed (text::withoutControls), then trimmed of white space at both ends. A text made only of the
+// ten characters becomes dashes.
 std::string safeName(std::string_view text);
 
 // stem: "Messages with " + safeName(the conversation's title in `locale`), then " (first to last)" with the

@@ -93,7 +93,9 @@ std::string ExportOptions::timeZone() const {
     return Calendar::defaultTimeZone();
 }
 
-std::string ExportOptions::me() const {
+std::string ExportOptions::me() const { return ownName(meName); }
+
+std::string ExportOptions::ownName(const std::string& meName) {
     if (unicode::trimmedBlanks(meName).empty()) return "You";
     return meName;
 }

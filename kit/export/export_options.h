@@ -122,6 +122,8 @@ struct ExportOptions {
     const std::string& locale() const { return localeID; }
     // me: "You" when meName holds nothing but blanks (space separators and tabs), else meName unchanged.
     std::string me() const;
+    // ownName: the same rule for any name, for what is shown outside an export (a transcript).
+    static std::string ownName(const std::string& meName);
 
     // The version this build was made as (the project's version), "1.0" when the build carries none.
     static std::string currentAppVersion();

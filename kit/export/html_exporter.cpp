@@ -7,6 +7,7 @@
 
 #include "conversations/unicode_text.h"
 #include "core/atomic_file.h"
+#include "core/text.h"
 #include "export/dates.h"
 #include "export/fingerprint.h"
 #include "export/formats.h"
@@ -40,7 +41,9 @@ time{white-space:nowrap}
 
 namespace {
 
-void appendEscaped(std::string& out, std::string_view text) {
+void appendEscaped(std::string& out, std::string_view raw) {
+    std::string cleaned;
+    const std::string_view text = text::forDocument(raw, cleaned);
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char* entity = nullptr;
@@ -388,6 +391,9 @@ tl::expected<Result, std::string> exportThread(const MessageThread& thread, cons
     out += "</main></html>\n";
 
     if (auto written = AtomicFile::write(result.index, out); !written) return tl::unexpected(written.error());
+    const std::string marker = "This folder is an HTML export made by Quillmark " + options.appVersion +
+                               ". A new export of the same conversation may replace it.\n";
+    if (auto written = AtomicFile::write(folder / markerName, marker); !written) return tl::unexpected(written.error());
     return result;
 }
 

@@ -35,7 +35,8 @@ struct Result {
     std::string fingerprint;      // the fingerprint of the messages, as the page shows it
 };
 
-// exportThread: writes the page and the files into `folder`, which is made when missing. Fails, with a
+// exportThread: writes the page, the files and the marker file (markerName) into `folder`, which is made
+// when missing. Fails, with a
 // sentence naming the path and the system's reason, only when "files" cannot be made or the page cannot
 // be written; attachments copied before such a failure stay. A missing attachment never fails it: it shows
 // as "not on this Mac", and one that cannot be copied as "could not be copied".
@@ -65,6 +66,9 @@ std::string urlPath(std::string_view path);
 // become "-", and a name that is empty, "." or ".." becomes "Attachment". Everything else is kept.
 //   safeFileName("../../.bashrc") == "..-..-.bashrc"
 std::string safeFileName(std::string_view name);
+
+// The small file every HTML export folder holds, by which a later export recognises a folder it may replace.
+inline constexpr std::string_view markerName = ".quillmark-export";
 
 // The page's style sheet, written verbatim between <style> and </style>.
 extern const std::string_view styleSheet;

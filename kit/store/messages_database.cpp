@@ -1,16 +1,13 @@
 #include "store/messages_database.h"
 
+#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <filesystem>
 #include <unordered_set>
 
-#include <dirent.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
-
-#include "store/private_copy.h"
 
 namespace quillmark {
 
@@ -18,51 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Three possible answers to "can this folder be listed?".
-enum class Listing { listed, refused, absent };
-
-Listing listFolder(const fs::path& folder) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir) {
-        closedir(dir);
-        return Listing::listed;
-    }
-    std::error_code ec;
-    return fs::exists(folder, ec) ? Listing::refused : Listing::absent;
-}
-
 std::string homeFolder() {
     const char* home = std::getenv("HOME");
     return home && *home ? home : "/";
-}
-
-// A write-ahead-log history in a folder we cannot write, without its shared-memory file.
-constexpr int readOnlyDirectory = SQLITE_READONLY_DIRECTORY;  // 1544
-
-// A write-ahead-log history on read-only media cannot be opened in place: SQLite needs to create its
-// shared-memory file. Without a log it reports a read-only folder; with one it cannot open the log's index.
-bool isReadOnlyMedia(const SQLiteDatabase::Failure& failure, const std::string& path) {
-    const auto* open = failure.asOpen();
-    if (!open) return false;
-    if (open->code == readOnlyDirectory) return true;
-    std::error_code ec;
-    const std::string folder = fs::path(path).parent_path().string();
-    return (open->code & 0xff) == SQLITE_CANTOPEN && fs::exists(path + "-wal", ec) && !fs::exists(path + "-shm", ec) &&
-           access(folder.empty() ? "." : folder.c_str(), W_OK) != 0 && access(path.c_str(), R_OK) == 0;
-}
-
-// Where a history stands with its write-ahead log, read off its header and the files beside it.
-enum class WriteAheadLog { none, modeWithoutLog, logWithoutIndex, logWithIndex };
-
-WriteAheadLog writeAheadLog(const std::string& path) {
-    unsigned char header[20] = {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return WriteAheadLog::none;
-    // Bytes 18 and 19 are the file-format write and read versions; 2 means write-ahead-log mode.
-    if (std::memcmp(header, "SQLite format 3", 16) != 0 || header[18] != 2) return WriteAheadLog::none;
-    std::error_code ec;
-    if (!fs::exists(path + "-wal", ec)) return WriteAheadLog::modeWithoutLog;
-    return fs::exists(path + "-shm", ec) ? WriteAheadLog::logWithIndex : WriteAheadLog::logWithoutIndex;
 }
 
 const std::string lineBreak = ",\n       ";
@@ -117,50 +72,23 @@ std::string MessagesDatabase::folder() const { return fs::path(path_).parent_pat
 tl::expected<std::unique_ptr<MessagesDatabase>, MessagesDatabase::OpenFailure> MessagesDatabase::open(
     const std::string& path) {
     using Unexpected = tl::unexpected<OpenFailure>;
-    std::error_code ec;
-    const fs::path file(path);
-
-    if (!fs::exists(file, ec)) {
-        // A file we cannot see inside a folder we cannot list may well be there: that is a refusal.
-        if (listFolder(file.parent_path().empty() ? "." : file.parent_path()) == Listing::refused)
-            return Unexpected(Failure::noAccess());
+    // The system says why the file cannot be seen: a folder on the way that this user may not enter is a
+    // refusal (the history may well be there), a missing file or folder is a missing history.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno == EACCES || errno == EPERM) return Unexpected(Failure::noAccess());
         return Unexpected(Failure::missing());
     }
 
     std::unique_ptr<MessagesDatabase> database(new MessagesDatabase());
     database->path_ = path;
-
-    // A write-ahead-log history is read without writing beside it: SQLite would otherwise create the log
-    // and its index next to the history, even when asked to read only.
-    std::optional<SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>>> opened;
-    const WriteAheadLog log = writeAheadLog(path);
-    if (log == WriteAheadLog::modeWithoutLog) {
-        opened = SQLiteDatabase::openReadOnly(path, "immutable=1");
-    } else if (log == WriteAheadLog::logWithoutIndex) {
-        if (auto copy = PrivateCopy::make(path)) {
-            database->copy_ = std::move(*copy);
-            opened = SQLiteDatabase::openReadOnly(database->copy_->path());
-        }
-    }
-    if (!opened || !*opened) opened = SQLiteDatabase::openReadOnly(path);
-    if (!*opened && isReadOnlyMedia(opened->error(), path)) {
-        // Without a log nothing can be missed, so the file is read as it is; with one, a private copy keeps
-        // the newest messages that only the log holds.
-        if (!fs::exists(path + "-wal", ec)) {
-            opened = SQLiteDatabase::openReadOnly(path, "immutable=1");
-        } else if (auto copy = PrivateCopy::make(path)) {
-            database->copy_ = std::move(*copy);
-            opened = SQLiteDatabase::openReadOnly(database->copy_->path());
-        } else {
-            return Unexpected(Failure::unrecognized(copy.error()));
-        }
-    }
-    if (!*opened) {
-        const auto& failure = opened->error();
+    auto opened = SQLiteDatabase::openReadOnly(path);
+    if (!opened) {
+        const auto& failure = opened.error();
         if (failure.isPermission() || access(path.c_str(), R_OK) != 0) return Unexpected(Failure::noAccess());
         return Unexpected(Failure::unrecognized(failure.description()));
     }
-    database->db_ = std::move(**opened);
+    database->db_ = std::move(*opened);
     SQLiteDatabase& db = *database->db_;
 
     const std::set<std::string> tables = db.tables().value_or(std::set<std::string>{});

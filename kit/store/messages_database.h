@@ -11,9 +11,8 @@
 //   auto chats = (*db)->chats();                    // newest first
 //   auto rows = (*db)->messages({chats->front().id}, std::nullopt, std::nullopt);
 //
-// A history on read-only media in write-ahead-log mode cannot be opened in place when its shared-memory
-// file is missing; it is then opened as immutable (nothing to miss without a log) or, when a log exists,
-// from a private copy that goes away with the object.
+// Nothing beside the history is created or changed: a history in write-ahead-log mode is read as immutable
+// when it has no log and from a private copy when it has one (see SQLiteDatabase::openReadOnly).
 #pragma once
 
 #include <cstdint>
@@ -31,8 +30,6 @@
 #include "store/sqlite_database.h"
 
 namespace quillmark {
-
-class PrivateCopy;
 
 class MessagesDatabase {
 public:
@@ -70,6 +67,8 @@ public:
     // The chat.db file, and the folder that holds it.
     const std::string& path() const { return path_; }
     std::string folder() const;
+    // The connection the queries run on (for a second connection beside it: SQLiteDatabase::reopen).
+    const SQLiteDatabase& connection() const { return *db_; }
 
     const std::set<std::string>& messageColumns() const { return messageColumns_; }
     const std::set<std::string>& chatColumns() const { return chatColumns_; }
@@ -110,7 +109,6 @@ private:
                                                                   const std::vector<BindValue>& parameters);
 
     std::string path_;
-    std::unique_ptr<PrivateCopy> copy_;  // declared before db_: removed only after the connection closed
     std::unique_ptr<SQLiteDatabase> db_;
     std::set<std::string> messageColumns_;
     std::set<std::string> chatColumns_;

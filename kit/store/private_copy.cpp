@@ -15,12 +15,12 @@ tl::expected<std::unique_ptr<PrivateCopy>, std::string> PrivateCopy::make(const 
     std::string pattern = (temp / "quillmark-history-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         return tl::unexpected("can't make a private folder for a copy of " + path + " in " + temp.string());
-    const fs::path folder = pattern;  // mkdtemp makes it readable by this user only
+    const fs::path folder = pattern;  // mkdtemp makes it for this user only
+    TemporaryPaths::Hold hold = TemporaryPaths::hold(folder);
     const fs::path copy = folder / fs::path(path).filename();
 
-    for (const char* suffix : {"", "-wal", "-shm"}) {
+    for (const char* suffix : {"", "-wal"}) {
         const fs::path source = path + suffix;
-        if (*suffix && !fs::exists(source, ec)) continue;
         fs::copy_file(source, copy.string() + suffix, fs::copy_options::overwrite_existing, ec);
         if (ec) {
             fs::remove_all(folder, ec);
@@ -29,7 +29,7 @@ tl::expected<std::unique_ptr<PrivateCopy>, std::string> PrivateCopy::make(const 
         // The copy must be writable by us so that SQLite may read its log.
         fs::permissions(copy.string() + suffix, fs::perms::owner_read | fs::perms::owner_write, ec);
     }
-    return std::unique_ptr<PrivateCopy>(new PrivateCopy(folder.string(), copy.string()));
+    return std::unique_ptr<PrivateCopy>(new PrivateCopy(folder.string(), copy.string(), std::move(hold)));
 }
 
 PrivateCopy::~PrivateCopy() {

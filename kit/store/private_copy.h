@@ -1,9 +1,10 @@
-// PrivateCopy: a copy of a database with its write-ahead log and shared-memory files, in a private
-// temporary folder that is removed with the object.
+// PrivateCopy: a copy of a database and its write-ahead log in a private temporary folder, removed with
+// the object (and by TemporaryPaths when the program is interrupted).
 //
-// A history on read-only media (a write-protected disk, an evidence copy) whose log holds the newest
-// messages cannot be opened in place without its shared-memory file; reading a copy gets everything and
-// still writes nothing beside the original.
+// Reading a write-ahead-log database in place makes SQLite create or rewrite the "-shm" index beside it,
+// and on read-only media it cannot read the log at all. Reading a copy gets every message, the newest ones
+// in the log included, and writes nothing beside the original. The copy's own index is rebuilt from the
+// log; the original's "-shm" is never read.
 #pragma once
 
 #include <memory>
@@ -11,12 +12,14 @@
 
 #include <tl/expected.hpp>
 
+#include "core/temporary_paths.h"
+
 namespace quillmark {
 
 class PrivateCopy {
 public:
-    // Copies `path`, `path-wal` and `path-shm` (those that exist) into a new private folder. Fails with a
-    // sentence when the folder cannot be made or a file cannot be copied; nothing is left behind then.
+    // Copies `path` and `path-wal` into a new folder that only this user may enter. Fails with a sentence
+    // when the folder cannot be made or a file cannot be copied; nothing is left behind then.
     [[nodiscard]] static tl::expected<std::unique_ptr<PrivateCopy>, std::string> make(const std::string& path);
 
     ~PrivateCopy();
@@ -27,9 +30,11 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    PrivateCopy(std::string folder, std::string path) : folder_(std::move(folder)), path_(std::move(path)) {}
+    PrivateCopy(std::string folder, std::string path, TemporaryPaths::Hold hold)
+        : folder_(std::move(folder)), path_(std::move(path)), hold_(std::move(hold)) {}
     std::string folder_;
     std::string path_;
+    TemporaryPaths::Hold hold_;
 };
 
 }  // namespace quillmark

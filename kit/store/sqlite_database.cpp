@@ -2,8 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include <sqlite3.h>
+
+#include "store/private_copy.h"
 
 namespace quillmark {
 
@@ -65,13 +69,46 @@ bool SQLiteDatabase::Failure::isPermission() const {
     return containsCaseInsensitive(o->message, "authoriz") || containsCaseInsensitive(o->message, "not permitted");
 }
 
-SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openReadOnly(const std::string& path) {
-    return openReadOnly(path, "");
+SQLiteDatabase::Access SQLiteDatabase::accessFor(const std::string& path) {
+    unsigned char header[20] = {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return Access::inPlace;
+    // Bytes 18 and 19 are the file-format write and read versions; 2 means write-ahead-log mode.
+    if (std::memcmp(header, "SQLite format 3", 16) != 0 || (header[18] != 2 && header[19] != 2)) return Access::inPlace;
+    std::error_code ec;
+    return std::filesystem::exists(path + "-wal", ec) ? Access::privateCopy : Access::immutable;
 }
 
-SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openReadOnly(
-    const std::string& path, const std::string& extraParameters) {
-    std::string uri = "file:" + percentEncodedPath(path) + "?mode=ro";
+SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openReadOnly(const std::string& path) {
+    const Access access = accessFor(path);
+    if (access == Access::inPlace) return openURI(path, path, "");
+    if (access == Access::immutable) {
+        auto opened = openURI(path, path, "immutable=1");
+        if (opened) (*opened)->access_ = access;
+        return opened;
+    }
+    auto copy = PrivateCopy::make(path);
+    if (!copy) return tl::unexpected(Failure::open(path, SQLITE_CANTOPEN, copy.error()));
+    std::shared_ptr<PrivateCopy> shared(std::move(*copy));
+    auto opened = openURI(path, shared->path(), "");
+    if (!opened) return opened;
+    (*opened)->access_ = access;
+    (*opened)->copy_ = std::move(shared);
+    return opened;
+}
+
+SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::reopen() const {
+    auto opened = openURI(path_, file_, extraParameters_);
+    if (!opened) return opened;
+    (*opened)->access_ = access_;
+    (*opened)->copy_ = copy_;
+    return opened;
+}
+
+SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openURI(const std::string& path,
+                                                                                 const std::string& file,
+                                                                                 const std::string& extraParameters) {
+    std::string uri = "file:" + percentEncodedPath(file) + "?mode=ro";
     if (!extraParameters.empty()) uri += "&" + extraParameters;
 
     sqlite3* handle = nullptr;
@@ -103,7 +140,10 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openRead
         return tl::unexpected(Failure::open(path, code, std::move(message)));
     }
     sqlite3_finalize(probe);
-    return std::unique_ptr<SQLiteDatabase>(new SQLiteDatabase(handle, path));
+    std::unique_ptr<SQLiteDatabase> database(new SQLiteDatabase(handle, path));
+    database->file_ = file;
+    database->extraParameters_ = extraParameters;
+    return database;
 }
 
 SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openCreating(const std::string& path) {
@@ -168,6 +208,8 @@ SQLiteDatabase::Result<void> SQLiteDatabase::execute(const std::string& sql) {
     sqlite3_free(message);
     return tl::unexpected(Failure::step(std::move(text)));
 }
+
+void SQLiteDatabase::interrupt() const { sqlite3_interrupt(handle_); }
 
 int64_t SQLiteDatabase::lastInsertRowID() const { return sqlite3_last_insert_rowid(handle_); }
 

@@ -1,9 +1,14 @@
 // SQLiteDatabase and Statement: the thin, read-only wrapper through which every database is read.
 //
-// Opening goes through a "file:…?mode=ro" URI, so nothing is ever created or changed, and is followed by
-// a probe query, because SQLite reads the file only on first use: that is where a foreign file or a read
-// the operating system refuses shows up. Every SQLite failure becomes a `SQLiteDatabase::Failure` value
-// with a sentence, and `isPermission` tells a refusal by the operating system from a broken file.
+// Opening goes through a "file:…?mode=ro" URI and is followed by a probe query, because SQLite reads the
+// file only on first use: that is where a foreign file or a read the operating system refuses shows up.
+// Every SQLite failure becomes a `SQLiteDatabase::Failure` value with a sentence, and `isPermission` tells a
+// refusal by the operating system from a broken file.
+//
+// "mode=ro" alone is not read-only for a database in write-ahead-log mode: SQLite creates or rewrites its
+// "-wal" and "-shm" files beside it, and on read-only media it cannot open it at all. So such a database is
+// opened "immutable" when it has no log (nothing can be missed), and through a private copy of the database
+// and its log when it has one (the log holds the newest changes). Not one byte beside the file changes.
 //
 //   auto db = SQLiteDatabase::openReadOnly("/home/me/Library/Messages/chat.db");
 //   if (!db) return db.error().description();       // "can't open …: file is not a database (26)"
@@ -31,6 +36,7 @@ struct sqlite3_stmt;
 
 namespace quillmark {
 
+class PrivateCopy;
 class Statement;
 
 class SQLiteDatabase {
@@ -78,12 +84,21 @@ public:
     template <typename T>
     using Result = tl::expected<T, Failure>;
 
-    // Opens the path read-only through a URI, sets a 2 s busy timeout and probes the file.
+    // How a database file is read, decided by its header and the files beside it.
+    enum class Access {
+        inPlace,      // a rollback-journal database: "mode=ro" reads it and writes nothing
+        immutable,    // write-ahead-log mode without a log: read as it is, nothing beside it touched
+        privateCopy,  // write-ahead-log mode with a log: the database and its log read from a private copy
+    };
+    static Access accessFor(const std::string& path);
+
+    // Opens the path read-only (see above), sets a 2 s busy timeout and probes the file. `path()` stays the
+    // path asked for, also when a private copy is read.
     [[nodiscard]] static Result<std::unique_ptr<SQLiteDatabase>> openReadOnly(const std::string& path);
 
-    // Opens the path read-only with extra URI parameters (such as "immutable=1"), otherwise like openReadOnly.
-    [[nodiscard]] static Result<std::unique_ptr<SQLiteDatabase>> openReadOnly(const std::string& path,
-                                                                              const std::string& extraParameters);
+    // reopen: a second, independent connection to what this one reads (the same copy, when one was made), for
+    // work that runs beside the first on another thread.
+    [[nodiscard]] Result<std::unique_ptr<SQLiteDatabase>> reopen() const;
 
     // Opens (creating if needed) a database for writing. Only tools that make test histories use it.
     [[nodiscard]] static Result<std::unique_ptr<SQLiteDatabase>> openCreating(const std::string& path);
@@ -103,13 +118,27 @@ public:
     [[nodiscard]] Result<void> execute(const std::string& sql);
     int64_t lastInsertRowID() const;
     const std::string& path() const { return path_; }
+    Access access() const { return access_; }
+    // interrupt: makes the statement running on this connection stop soon with an error. The one call that
+    // may come from another thread.
+    void interrupt() const;
 
 private:
     SQLiteDatabase(sqlite3* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+    // Opens `file` through a read-only URI with the extra parameters; the failure names `path`.
+    [[nodiscard]] static Result<std::unique_ptr<SQLiteDatabase>> openURI(const std::string& path,
+                                                                       const std::string& file,
+                                                                       const std::string& extraParameters);
     [[nodiscard]] Result<std::set<std::string>> collect(const std::string& sql, int column);
 
     sqlite3* handle_;
     std::string path_;
+    // What the connection was opened on, so that reopen opens the same.
+    std::string file_;
+    std::string extraParameters_;
+    Access access_ = Access::inPlace;
+    // Declared last: the copy goes away only after the connection closed. Shared with reopened connections.
+    std::shared_ptr<PrivateCopy> copy_;
 };
 
 class Statement {

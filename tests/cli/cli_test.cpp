@@ -148,9 +148,11 @@ TEST_F(CLITest, UnavailableHistoriesExitThreeWithTheirSentence) {
     const auto missing = runCLI({"--messages", (temp_ / "nowhere").string(), "list"});
     EXPECT_EQ(missing.status, 3);
     EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err.rfind("No messages on this computer yet\nThere is no Messages history at that place.", 0), 0u)
+    EXPECT_EQ(missing.err.rfind("No Messages history here yet\nThere is no Messages history at " +
+                                    (temp_ / "nowhere").string() + ". Name the folder that holds chat.db",
+                                0),
+              0u)
         << missing.err;
-    EXPECT_NE(missing.err.find("looked for it at " + (temp_ / "nowhere").string() + "."), std::string::npos);
 
     // A folder without a history is read as a data folder, and the sentence names where chat.db would be.
     std::filesystem::create_directories(temp_ / "empty");
@@ -168,14 +170,23 @@ TEST_F(CLITest, UnavailableHistoriesExitThreeWithTheirSentence) {
         << foreign.err;
 }
 
-TEST_F(CLITest, RefusedHistoryExitsThreeWithWhatToCheck) {
-    std::filesystem::permissions(temp_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
-    std::filesystem::permissions(temp_ / "data/Messages", std::filesystem::perms::none);
-    const auto r = testing::runCLIUnprivileged({"--messages", (temp_ / "data/Messages/chat.db").string(), "list"});
-    std::filesystem::permissions(temp_ / "data/Messages", std::filesystem::perms::owner_all);
-    EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_EQ(r.err.rfind("Quillmark can't read the Messages history\nQuillmark isn't allowed to read", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find("Check the permissions of " + (temp_ / "data/Messages/chat.db").string()), std::string::npos);
+TEST_F(CLITest, RefusedHistoryExitsThreeWithWhatToCheckNotAsMissing) {
+    namespace fs = std::filesystem;
+    fs::permissions(temp_.path(), fs::perms::owner_all | fs::perms::others_exec);
+    // A folder this user may not enter, at each level: the Messages folder itself, and the data folder above
+    // it (which hides whether Messages/chat.db is there at all).
+    for (const fs::path& closed : {temp_ / "data/Messages", temp_ / "data"}) {
+        fs::permissions(closed, fs::perms::owner_all);
+        const auto r = testing::runCLIUnprivileged({"--messages", (temp_ / "data").string(), "list"});
+        fs::permissions(closed, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+        EXPECT_EQ(r.status, 3) << r.err;
+        EXPECT_EQ(r.err.rfind("Quillmark can't read the Messages history\nThis account can't read " +
+                                  (temp_ / "data/Messages/chat.db").string(),
+                              0),
+                  0u)
+            << r.err;
+        EXPECT_NE(r.err.find("Check the permissions of"), std::string::npos);
+    }
 }
 
 TEST_F(CLITest, UsageMistakesExitTwoWithASentence) {

@@ -76,7 +76,7 @@ TEST(HTMLExporter, EmptyThreadIsTheHeadAndAnEmptyMain) {
     EXPECT_EQ(e->result.index, e->folder / "index.html");
     EXPECT_EQ(e->result.files, 0);
     EXPECT_TRUE(fs::is_directory(e->folder / "files"));
-    EXPECT_EQ(filesIn(e->folder), (std::set<std::string>{"files", "index.html"}));  // no temporary left behind
+    EXPECT_EQ(filesIn(e->folder), (std::set<std::string>{".quillmark-export", "files", "index.html"}));  // no temporary left behind
 }
 
 TEST(HTMLExporter, EveryKindOfMessage) {
@@ -186,7 +186,7 @@ TEST(HTMLExporter, FileNamesAreUniqueAndStayInsideTheFilesFolder) {
     const auto e = exportPage(thread({m}));
     EXPECT_EQ(e->result.files, static_cast<int>(names.size()));
     EXPECT_EQ(filesIn(e->dir.path()), (std::set<std::string>{"out"}));
-    EXPECT_EQ(filesIn(e->folder), (std::set<std::string>{"files", "index.html"}));
+    EXPECT_EQ(filesIn(e->folder), (std::set<std::string>{".quillmark-export", "files", "index.html"}));
     const fs::path files = e->folder / "files";
     EXPECT_EQ(filesIn(files), (std::set<std::string>{"a.png", "a 1.png", "A 2.PNG", "notes", "notes 1", "..-..-.bashrc",
                                                      "a-b.txt", "Attachment", "Attachment 1", "Attachment 2",
@@ -288,7 +288,7 @@ TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
     result = HTMLExporter::exportThread(t, options(), dir / "out", media);
     ASSERT_FALSE(result);
     EXPECT_NE(result.error().find((dir / "out" / "index.html").string()), std::string::npos) << result.error();
-    EXPECT_EQ(filesIn(dir / "out"), (std::set<std::string>{"files", "index.html"}));
+    EXPECT_EQ(filesIn(dir / "out"), (std::set<std::string>{".quillmark-export", "files", "index.html"}));
 
     // A folder where the history names a file is no file of the history: named, not linked.
     fs::create_directories(dir / "folder.pdf");

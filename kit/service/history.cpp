@@ -1,0 +1,108 @@
+#include "service/history.h"
+
+#include <variant>
+
+#include "conversations/contacts_book.h"
+#include "store/messages_database.h"
+
+namespace quillmark {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path resolved(const fs::path& path) {
+    std::error_code error;
+    fs::path canonical = fs::weakly_canonical(fs::absolute(path, error), error);
+    return error ? fs::absolute(path).lexically_normal() : canonical;
+}
+
+// The folder of an address book that is read: the nearest folder named "AddressBook" above it (which holds
+// its sources too), else only the file itself is protected.
+std::optional<fs::path> addressBookFolder(const fs::path& database) {
+    for (fs::path folder = database.parent_path(); !folder.empty() && folder != folder.root_path();
+         folder = folder.parent_path())
+        if (folder.filename() == "AddressBook") return folder;
+    return std::nullopt;
+}
+
+History::Protected placesOf(const HistoryLocation& where) {
+    History::Protected places;
+    const fs::path database = resolved(where.messagesPath);
+    places.folders.push_back(database.parent_path());
+    for (const fs::path& book : where.contactsPaths) {
+        const fs::path file = resolved(book);
+        if (const auto folder = addressBookFolder(file)) {
+            places.folders.push_back(*folder);
+        } else {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) places.files.push_back(file.string() + suffix);
+        }
+    }
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) places.files.push_back(database.string() + suffix);
+    return places;
+}
+
+}  // namespace
+
+std::string History::Failure::title() const {
+    switch (kind) {
+        case Kind::missing: return "No Messages history here yet";
+        case Kind::noAccess:
+        case Kind::failed: return "Quillmark can't read the Messages history";
+    }
+    return {};
+}
+
+std::string History::Failure::description() const {
+    switch (kind) {
+        case Kind::missing: return "There is no Messages history at " + path + ".";
+        case Kind::noAccess:
+            return "This account can't read " + path + ": the system refused access to the file or a folder above it.";
+        case Kind::failed: return detail;
+    }
+    return {};
+}
+
+tl::expected<std::unique_ptr<History>, History::Failure> History::open(const HistoryLocation& where) {
+    using Unexpected = tl::unexpected<Failure>;
+    auto database = MessagesDatabase::open(where.messagesPath);
+    if (!database) {
+        if (const auto* failure = std::get_if<MessagesDatabase::Failure>(&database.error())) {
+            switch (failure->kind) {
+                case MessagesDatabase::Failure::Kind::missing:
+                    return Unexpected(Failure{Failure::Kind::missing, where.messagesPath, {}});
+                case MessagesDatabase::Failure::Kind::noAccess:
+                    return Unexpected(Failure{Failure::Kind::noAccess, where.messagesPath, {}});
+                case MessagesDatabase::Failure::Kind::unrecognized:
+                    return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, failure->description()});
+            }
+        }
+        return Unexpected(Failure{Failure::Kind::failed, where.messagesPath,
+                                  std::get<SQLiteDatabase::Failure>(database.error()).description()});
+    }
+    auto contacts = std::make_shared<ContactsBook>();
+    contacts->load(where.contactsPaths);
+    auto library = Library::open(std::move(*database), std::move(contacts));
+    if (!library) return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, library.error().description()});
+
+    std::unique_ptr<History> history(new History());
+    history->location_ = where;
+    history->protected_ = placesOf(where);
+    history->library_ = std::move(*library);
+    return history;
+}
+
+void History::startIntegrityCheck() {
+    if (!check_) check_ = IntegrityCheck::start(library_->database().connection());
+}
+
+tl::expected<void, std::string> History::integrity() {
+    startIntegrityCheck();
+    auto whole = check_->wait();
+    if (whole) return {};
+    return tl::unexpected("The history is damaged: SQLite's integrity check found \u201c" + whole.error() +
+                          "\u201d. Quillmark exports only from an undamaged history; copy it again from where it "
+                          "came from.");
+}
+
+}  // namespace quillmark

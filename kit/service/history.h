@@ -1,0 +1,72 @@
+// History: a Messages history opened for a front-end: the library of its conversations, where its files
+// are, the places no export may write to, and SQLite's check of its integrity.
+//
+// Opening tells the ways a history can be unavailable apart, each with words a person can act on: nothing
+// there (`missing`), the system refusing this account (`noAccess`), or a file that is not a history Quillmark
+// knows or that cannot be read (`failed`). The integrity check starts on first need and runs once per
+// opened history, on a connection of its own beside the work that needs it.
+//
+//   auto history = History::open(HistoryLocation::find("/evidence/Library", {}));
+//   if (!history) show(history.error().title(), history.error().description());
+//   (*history)->library().conversations();
+//   (*history)->startIntegrityCheck();                  // at once, beside loading a thread
+//   if (auto whole = (*history)->integrity(); !whole) fail(whole.error());   // "The history is damaged: …"
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <tl/expected.hpp>
+
+#include "conversations/history_location.h"
+#include "conversations/library.h"
+#include "store/integrity_check.h"
+
+namespace quillmark {
+
+class History {
+public:
+    struct Failure {
+        enum class Kind { missing, noAccess, failed };
+        Kind kind = Kind::failed;
+        std::string path;    // the database file that was looked for
+        std::string detail;  // for failed: why
+
+        // "No Messages history here yet", "Quillmark can't read the Messages history" …
+        std::string title() const;
+        // A sentence naming the path and what was found there.
+        std::string description() const;
+    };
+
+    // The places no export may write into or over: the database with its log files, the folder that holds
+    // it (attachments included) and the address-book folders read. Paths with links resolved.
+    struct Protected {
+        std::vector<std::filesystem::path> folders;
+        std::vector<std::filesystem::path> files;
+    };
+
+    [[nodiscard]] static tl::expected<std::unique_ptr<History>, Failure> open(const HistoryLocation& where);
+
+    Library& library() { return *library_; }
+    const HistoryLocation& location() const { return location_; }
+    const Protected& protectedPlaces() const { return protected_; }
+
+    // startIntegrityCheck: begins SQLite's check of the history unless it ran or runs already.
+    void startIntegrityCheck();
+    // integrity: waits for the check (starting it when needed). The failure is the sentence for people:
+    // "The history is damaged: SQLite's integrity check found “…”. Quillmark exports only from an undamaged
+    // history; copy it again from where it came from."
+    [[nodiscard]] tl::expected<void, std::string> integrity();
+
+private:
+    History() = default;
+
+    HistoryLocation location_;
+    Protected protected_;
+    std::unique_ptr<Library> library_;
+    std::shared_ptr<IntegrityCheck> check_;
+};
+
+}  // namespace quillmark
