@@ -1,6 +1,5 @@
 #include "core/readable_file.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <utility>
 #include <vector>
@@ -71,7 +70,8 @@ int openat2Beneath(int folder, const std::string& relative) {
     return static_cast<int>(fd);
 }
 
-// Splits a path at its slashes, dropping empty pieces; the pieces are pushed so that the first is on top.
+// Splits a path at its slashes, dropping empty pieces; the pieces are pushed so that the first is on top. A
+// trailing slash stays as a last "." piece: it asks for a folder, as it does of the kernel.
 void pushComponents(std::vector<std::string>& pending, std::string_view path) {
     std::vector<std::string> pieces;
     size_t start = 0;
@@ -81,6 +81,7 @@ void pushComponents(std::vector<std::string>& pending, std::string_view path) {
         if (end > start) pieces.emplace_back(path.substr(start, end - start));
         start = end + 1;
     }
+    if (!path.empty() && path.back() == '/') pieces.emplace_back(".");
     for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) pending.push_back(std::move(*it));
 }
 
@@ -116,10 +117,8 @@ tl::expected<int, ReadableFile::Refusal> walkBeneath(int folder, std::string_vie
             pushComponents(pending, std::string_view(target.data(), size_t(length)));
             continue;
         }
-        // The last component is the file; anything before it must be a folder.
-        const bool last = std::none_of(pending.begin(), pending.end(),
-                                       [](const std::string& p) { return p != "."; });
-        if (last && !S_ISDIR(status.st_mode)) {
+        // The last component is the file; anything before it (even a "." or a trailing slash) must be a folder.
+        if (pending.empty() && !S_ISDIR(status.st_mode)) {
             // O_NOFOLLOW: a link swapped in since the look above is refused, not followed.
             const int fd = openForReading(current, name.c_str(), O_NOFOLLOW);
             if (fd < 0) return tl::unexpected(refusalOf(errno));

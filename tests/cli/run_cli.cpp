@@ -13,7 +13,8 @@ namespace quillmark::testing {
 
 namespace {
 
-CLIResult run(const std::vector<std::string>& args, const std::string& input, const std::string& tz, bool unprivileged) {
+CLIResult run(const std::vector<std::string>& args, const std::string& input, const std::string& tz, bool unprivileged,
+              const CLIRun& how = {}) {
     // Files rather than pipes: nothing to drain while the program runs, whatever it writes.
     TempDir dir;
     const auto in = dir.write("in", input), out = dir / "out", err = dir / "err";
@@ -27,15 +28,18 @@ CLIResult run(const std::vector<std::string>& args, const std::string& input, co
         setenv("TZ", tz.c_str(), 1);
         setenv("LANG", "en_US.UTF-8", 1);
         for (const char* variable : {"LC_ALL", "LC_TIME", "LC_MESSAGES"}) unsetenv(variable);
+        for (const auto& [name, value] : how.environment) setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv = {const_cast<char*>(QUILLMARK_CLI_PATH)};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
+    if (how.whileRunning) how.whileRunning(pid);
     int status = 0;
     waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0, readFile(out),
+            readFile(err)};
 }
 
 }  // namespace
@@ -45,5 +49,7 @@ CLIResult runCLI(const std::vector<std::string>& args, const std::string& input,
 }
 
 CLIResult runCLIUnprivileged(const std::vector<std::string>& args) { return run(args, {}, "UTC", true); }
+
+CLIResult runCLI(const std::vector<std::string>& args, const CLIRun& how) { return run(args, {}, "UTC", false, how); }
 
 }  // namespace quillmark::testing

@@ -57,6 +57,7 @@ TEST_F(HostileLayout, BothWalksGiveTheSameAnswers) {
         {"Attachments", Refusal::notRegular},
         {"Attachments/none.jpg", Refusal::missing},
         {"Attachments/a.jpg/inside", Refusal::missing},
+        {"Attachments/inner/", Refusal::missing},  // a trailing slash asks for a folder
     };
     auto folder = ReadableFile::openFolder((dir / "history").string());
     ASSERT_TRUE(folder);

@@ -288,7 +288,7 @@ TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
     result = HTMLExporter::exportThread(t, options(), dir / "out", media);
     ASSERT_FALSE(result);
     EXPECT_NE(result.error().find((dir / "out" / "index.html").string()), std::string::npos) << result.error();
-    EXPECT_EQ(filesIn(dir / "out"), (std::set<std::string>{".quillmark-export", "files", "index.html"}));
+    EXPECT_EQ(filesIn(dir / "out"), (std::set<std::string>{"files", "index.html"}));
 
     // A folder where the history names a file is no file of the history: named, not linked.
     fs::create_directories(dir / "folder.pdf");

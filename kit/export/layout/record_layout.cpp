@@ -255,6 +255,8 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
     rows.push_back(coverRow("Times shown in", dates.zone(last.value_or(options.exportedAt))));
     rows.push_back(coverRow("Exported", dates.full(options.exportedAt) + " with Quillmark " + options.appVersion +
                                             ", from the Messages history on this Mac, opened read-only"));
+    // Exports are made only from a history that passed SQLite's check (ExportService).
+    rows.push_back(coverRow("Integrity", "SQLite's check of the history found no damage."));
     out.push_back(makeBlock<PanelBlock>(std::move(rows), 118, 14));
     out.push_back(makeBlock<Gap>(18));
 

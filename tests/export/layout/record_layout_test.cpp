@@ -166,7 +166,8 @@ TEST_F(RecordLayoutTest, CoverOfAGroup) {
                     " | Conversation name: Trip | First message: Mar 5, 2024, 7:05:09 PM | Last message: Mar 6, 2024, "
                     "7:05:09 PM | Contents: 2 messages, 1 attachment | Services: SMS, iMessage | Times shown in: "
                     "America/New_York (GMT−5) | Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from the "
-                    "Messages history on this Mac, opened read-only");
+                    "Messages history on this Mac, opened read-only | Integrity: SQLite's check of the history found no "
+                    "damage.");
     EXPECT_EQ(c[5], "gap 18");
     EXPECT_EQ(c[6], "text Fingerprint");
     EXPECT_EQ(c[8], "panel | SHA-256: 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000");
@@ -185,7 +186,7 @@ TEST_F(RecordLayoutTest, CoverOfAnEmptyThreadAndSingularCounts) {
     EXPECT_EQ(empty[4], "panel | Participants: Anna Berg — +1 (555) 123-4567\nCleo Park — the owner of this Mac | "
                         "Contents: 0 messages | Services: iMessage | Times shown in: America/New_York (GMT−4) | "
                         "Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from the Messages history on this "
-                        "Mac, opened read-only");
+                        "Mac, opened read-only | Integrity: SQLite's check of the history found no damage.");
     Message m = message(1, march5, anna, "a");
     m.attachments = {attachment("A1", "/nonexistent/x.jpg")};
     EXPECT_NE(cover(thread(oneToOne(), {m}))[4].find("Contents: 1 message, 1 attachment |"), std::string::npos);
