@@ -24,14 +24,14 @@ Global options (before or after the command):
                      folder's AddressBook/AddressBook-v22.abcddb, else the user's address book)
   --time-zone ID     the time zone of every date shown and typed, such as Europe/Berlin (default: this machine's)
   --locale ID        the locale of dates and names, such as en_US or de_DE (default: from LC_ALL, LC_TIME, LANG)
-  --me NAME          how your own messages are signed (default: Me)
+  --me NAME          how your own messages are signed (default: your account's full name, else You)
   --paper letter|a4  the paper of PDF exports
   -h, --help         this help; after a command, that command's help
 
 CONV is a conversation id as "list --json" shows it, a position in "list" (1 is the newest), or a chat GUID.
 
-Exit status: 0 done, 1 verification not good, 2 usage error or unknown conversation, 3 history unavailable,
-4 failed (an export, a decode, or writing the output).
+Exit status: 0 done, 1 verification not good, 2 usage error or unknown conversation, 3 history unavailable
+or damaged, 4 failed (an export, a decode, or writing the output).
 )";
 
 constexpr const char* listHelp = R"(Usage: quillmark-cli [global options] list [--json]
@@ -60,9 +60,10 @@ constexpr const char* exportHelp = R"help(Usage: quillmark-cli [global options] 
 
 Exports conversations: a PDF in the book layout (bubbles and photos, a chapter a month) or the record layout
 (times to the second, page numbers, the SHA-256 of every file), a CSV file (UTF-8, one row per message), or
-an HTML folder holding index.html and a copy of every attachment in files/. Dates are written in --time-zone and --locale; your own messages are
-signed with --me (default: You). For each export it prints the path, the number of pages (PDF) and of
-messages, the SHA-256 of the file (PDF, CSV) and the fingerprint of the messages.
+an HTML folder holding index.html and a copy of every attachment in files/. Dates are written in --time-zone
+and --locale; your own messages are signed with --me. For each export it prints the path, the number of pages
+(PDF) and of messages, the SHA-256 of the file (PDF, CSV), the fingerprint of the messages, and how many
+attachment files were left out because they are not in this history.
 
   CONV...         conversations: ids as "list --json" shows them, positions in "list", or chat GUIDs
   --all           every conversation of the history
@@ -70,11 +71,14 @@ messages, the SHA-256 of the file (PDF, CSV) and the fingerprint of the messages
   --layout L      the PDF's layout: book or record (the default); kept in the options of every format
   --from D        only messages from D on: a day YYYY-MM-DD or an ISO 8601 date-time
   --to D          only messages up to D, included
-  --output PATH   one conversation to this file (PDF, CSV) or folder (HTML; a folder there is replaced whole)
+  --output PATH   one conversation to this file (PDF, CSV) or folder (HTML: an earlier HTML export of
+                  Quillmark's there is replaced; any other folder is left alone)
   --folder DIR    each conversation into DIR as "Messages with <title> (<first day> to <last day>)", with
                   " 2", " 3" ... added when the name is taken; DIR is made when missing
 
-Files are written under a temporary name and renamed into place. Exit status 4 when an export fails; the
+Nothing is written into the history's folders. Before the first file is written, SQLite checks the history
+for damage; a damaged history exits with status 3 and writes nothing. Files are written under a temporary name
+and renamed into place; an interrupted export leaves none behind. Exit status 4 when an export fails; the
 exports finished before it stay.
 )help";
 
@@ -85,7 +89,8 @@ recorded options, and compares every page and the fingerprint. Prints the outcom
 --json gives the outcome ("matches", "pdfChanged", "messagesDiffer", "conversationMissing" or
 "notAnExport") with its numbers, title, detail and ok.
 
-Exit status 0 when the export is unchanged, 1 when it is not (or cannot be checked).
+Exit status 0 when the export is unchanged, 1 when it is not (or cannot be checked), 3 when the history is
+damaged (SQLite's integrity check runs beside the comparison).
 )help";
 
 constexpr const char* fingerprintHelp = R"help(Usage: quillmark-cli [global options] fingerprint CONV [--from D] [--to D] [--canonical]
