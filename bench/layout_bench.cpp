@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "export/pdf_renderer.h"
+#include "export/pdf/pdf_renderer.h"
 
 using namespace quillmark;
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/history_files.h"
 #include "export/attachment_media.h"
 
 namespace {
@@ -23,11 +24,23 @@ struct Pass {
     size_t hashed = 0;
 };
 
-Pass hashAll(quillmark::AttachmentMedia& media, const std::vector<std::string>& paths) {
+// The attachments of a history whose folder is FOLDER.
+std::vector<quillmark::Attachment> attachmentsOf(const std::string& folder, const std::vector<std::string>& paths) {
+    const auto files = quillmark::HistoryFiles::inFolder(folder);
+    std::vector<quillmark::Attachment> out;
+    for (const auto& path : paths) {
+        quillmark::Attachment a("guid", path, path, std::nullopt, std::nullopt, 0, false, true);
+        a.files = files;
+        out.push_back(std::move(a));
+    }
+    return out;
+}
+
+Pass hashAll(quillmark::AttachmentMedia& media, const std::vector<quillmark::Attachment>& attachments) {
     const auto start = std::chrono::steady_clock::now();
     Pass pass;
-    for (const auto& path : paths)
-        if (media.sha256(path)) ++pass.hashed;
+    for (const auto& attachment : attachments)
+        if (media.sha256(attachment)) ++pass.hashed;
     pass.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return pass;
 }
@@ -55,8 +68,9 @@ int main(int argc, char** argv) {
     std::sort(paths.begin(), paths.end());
 
     quillmark::AttachmentMedia media;
-    const Pass first = hashAll(media, paths);
-    const Pass second = hashAll(media, paths);
+    const auto attachments = attachmentsOf(argv[1], paths);
+    const Pass first = hashAll(media, attachments);
+    const Pass second = hashAll(media, attachments);
     if (first.hashed != paths.size() || second.hashed != paths.size()) {
         std::fprintf(stderr, "media_bench: %zu of %zu files could not be hashed\n", paths.size() - first.hashed,
                      paths.size());

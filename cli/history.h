@@ -13,7 +13,7 @@
 
 #include "cli/arguments.h"
 #include "cli/exit_status.h"
-#include "conversations/history_location.h"
+#include "service/history_location.h"
 #include "service/history.h"
 
 namespace quillmark::cli {

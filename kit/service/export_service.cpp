@@ -5,10 +5,10 @@
 #include "core/atomic_file.h"
 #include "core/sha256.h"
 #include "export/attachment_media.h"
-#include "export/csv_exporter.h"
+#include "export/csv/csv_exporter.h"
 #include "export/export_names.h"
-#include "export/html_exporter.h"
-#include "export/pdf_renderer.h"
+#include "export/html/html_exporter.h"
+#include "export/pdf/pdf_renderer.h"
 
 namespace quillmark::ExportService {
 

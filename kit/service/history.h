@@ -20,7 +20,7 @@
 
 #include <tl/expected.hpp>
 
-#include "conversations/history_location.h"
+#include "service/history_location.h"
 #include "conversations/library.h"
 #include "store/integrity_check.h"
 

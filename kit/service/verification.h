@@ -10,7 +10,7 @@
 
 #include <tl/expected.hpp>
 
-#include "export/verifier.h"
+#include "export/verify/verifier.h"
 #include "service/history.h"
 
 namespace quillmark::Verification {

@@ -1,4 +1,4 @@
-#include "export/pdf_renderer.h"
+#include "export/pdf/pdf_renderer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "export/verifier.h"
+#include "export/verify/verifier.h"
 
 #include <algorithm>
 #include <fstream>
@@ -13,7 +13,7 @@
 #include "conversations/library.h"
 #include "export/formats.h"
 #include "export/graphics/pdf_document.h"
-#include "export/pdf_renderer.h"
+#include "export/pdf/pdf_renderer.h"
 
 namespace quillmark::Verifier {
 

@@ -1,4 +1,4 @@
-#include "export/csv_exporter.h"
+#include "export/csv/csv_exporter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The verifier on real files: exports rendered from a history on disk, then altered the way people and
 // programs alter PDFs (re-saved by another program, a page's text edited, the history changed).
-#include "export/verifier.h"
+#include "export/verify/verifier.h"
 
 #include <filesystem>
 #include <fstream>
@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "conversations/library.h"
-#include "export/pdf_renderer.h"
+#include "export/pdf/pdf_renderer.h"
 #include "support/temp_dir.h"
 #include "support/test_history.h"
 

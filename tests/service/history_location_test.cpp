@@ -1,4 +1,4 @@
-#include "conversations/history_location.h"
+#include "service/history_location.h"
 
 #include <cstdlib>
 

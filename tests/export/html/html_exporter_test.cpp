@@ -1,4 +1,4 @@
-#include "export/html_exporter.h"
+#include "export/html/html_exporter.h"
 
 #include <cstdlib>
 #include <set>

@@ -18,7 +18,7 @@
 
 #include "core/locale.h"
 #include "export/attachment_media.h"
-#include "export/verification_record.h"
+#include "export/pdf/verification_record.h"
 
 namespace quillmark {
 

@@ -1,4 +1,4 @@
-#include "export/verification_record.h"
+#include "export/pdf/verification_record.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>

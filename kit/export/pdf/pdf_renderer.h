@@ -23,7 +23,7 @@
 #include "export/export_options.h"
 #include "export/graphics/canvas.h"
 #include "export/graphics/pdf_writer.h"
-#include "export/verification_record.h"
+#include "export/pdf/verification_record.h"
 
 namespace quillmark::PDFRenderer {
 
