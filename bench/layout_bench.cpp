@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     AttachmentMedia media;
     using Clock = std::chrono::steady_clock;
     Clock::time_point start = Clock::now(), hashed, laidOut;
-    auto out = PDFRenderer::render(
+    auto out = *PDFRenderer::render(
         thread, options, media,
         [&](double p) {
             if (p == 0.1) hashed = Clock::now();

@@ -122,9 +122,9 @@ ExitStatus runExport(const Arguments& arguments, const Settings& settings, std::
         out.flush();
         const auto& failure = exported.error();
         using Kind = ExportService::Failure::Kind;
-        if (failure.kind == Kind::damaged || failure.kind == Kind::history) return historyFailed(failure.text, err);
         err << "The export didn't finish\n" << failure.text << "\n";
-        return failed;
+        // A history that is damaged or cannot be read is the history's failure, not the export's.
+        return failure.kind == Kind::damaged || failure.kind == Kind::history ? historyUnavailable : failed;
     }
     return done;
 }

@@ -37,7 +37,7 @@ tl::expected<Settings, std::string> Settings::make(const GlobalOptions& global) 
 
     if (global.timeZone) {
         auto zone = Calendar::timeZone(*global.timeZone);
-        if (!zone) return tl::unexpected(zone.error());
+        if (!zone) return tl::unexpected(zone.error().description());
         settings.timeZone = *zone;
     } else {
         settings.timeZone = Calendar::defaultTimeZone();
@@ -45,7 +45,7 @@ tl::expected<Settings, std::string> Settings::make(const GlobalOptions& global) 
 
     if (global.locale) {
         auto locale = Calendar::locale(*global.locale);
-        if (!locale) return tl::unexpected(locale.error());
+        if (!locale) return tl::unexpected(locale.error().description());
         settings.locale = *locale;
         settings.textLocale = *locale;
     } else {
@@ -82,12 +82,12 @@ tl::expected<DateRange, std::string> typedRange(const Arguments& arguments, cons
     DateRange range;
     if (const auto from = arguments.value("from")) {
         auto start = Calendar::parseBound(*from, settings.timeZone, Calendar::Bound::start);
-        if (!start) return tl::unexpected("--from: " + start.error());
+        if (!start) return tl::unexpected("--from: " + start.error().description());
         range.start = *start;
     }
     if (const auto to = arguments.value("to")) {
         auto end = Calendar::parseBound(*to, settings.timeZone, Calendar::Bound::end);
-        if (!end) return tl::unexpected("--to: " + end.error());
+        if (!end) return tl::unexpected("--to: " + end.error().description());
         range.end = *end;
     }
     if (range.start && range.end && *range.start > *range.end)

@@ -40,7 +40,10 @@ ExitStatus runVerify(const Arguments& arguments, const Settings& settings, std::
     if (!history) return history.error();
 
     const auto verified = Verification::run(**history, arguments.arguments.front());
-    if (!verified) return historyFailed(verified.error(), err);
+    if (!verified) {
+        err << "The PDF wasn't checked\n" << verified.error().description() << "\n";
+        return historyUnavailable;
+    }
     const Verifier::Outcome& outcome = *verified;
     const auto summary = Verifier::summary(outcome, settings.textLocale);
     if (arguments.has("json")) {

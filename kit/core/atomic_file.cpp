@@ -20,8 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string sentence(std::string_view verb, const fs::path& path, int error) {
-    return "Could not " + std::string(verb) + " \u201c" + path.string() + "\u201d: " + std::strerror(error) + ".";
+Failure failure(std::string_view verb, const fs::path& path, int error) {
+    return {"Could not " + std::string(verb) + " \u201c" + path.string() + "\u201d: " + std::strerror(error) + "."};
 }
 
 // An open file descriptor, closed when it goes away.
@@ -67,14 +67,16 @@ fs::path temporaryName(const fs::path& destination, const char* kind) {
 // name is close to the file system's limit still gets a temporary name that fits.
 class Temporary {
 public:
-    static tl::expected<Temporary, std::string> create(const fs::path& destination) {
+    static tl::expected<Temporary, Failure> create(const fs::path& destination) {
         for (int attempt = 0; attempt < 100; ++attempt) {
             fs::path path = temporaryName(destination, "tmp");
+            // Registered before it exists, so that an interrupted run removes it whatever moment it stops at.
+            TemporaryPaths::Hold hold = TemporaryPaths::hold(path);
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) return Temporary(std::move(path), fd);
-            if (errno != EEXIST) return tl::unexpected(sentence("write", destination, errno));
+            if (fd >= 0) return Temporary(std::move(path), fd, std::move(hold));
+            if (errno != EEXIST) return tl::unexpected(failure("write", destination, errno));
         }
-        return tl::unexpected(sentence("write", destination, EEXIST));
+        return tl::unexpected(failure("write", destination, EEXIST));
     }
 
     Temporary(Temporary&& other) noexcept
@@ -90,10 +92,12 @@ public:
 
     // Flushes the bytes to the disk, closes, and renames the file over the destination. After this the
     // temporary file no longer exists, whatever the outcome.
-    tl::expected<void, std::string> commit(const fs::path& destination) {
-        if (::fsync(fd_.get()) != 0) return tl::unexpected(sentence("write", destination, errno));
-        if (const int error = fd_.close(); error != 0) return tl::unexpected(sentence("write", destination, error));
-        if (::rename(path_.c_str(), destination.c_str()) != 0) return tl::unexpected(sentence("write", destination, errno));
+    tl::expected<void, Failure> commit(const fs::path& destination) {
+        if (::fsync(fd_.get()) != 0) return tl::unexpected(failure("write", destination, errno));
+        if (const int error = fd_.close(); error != 0) return tl::unexpected(failure("write", destination, error));
+        int renamed = 0;
+        TemporaryPaths::settle([&] { renamed = ::rename(path_.c_str(), destination.c_str()) == 0 ? 0 : errno; });
+        if (renamed != 0) return tl::unexpected(failure("write", destination, renamed));
         const fs::path folder = path_.parent_path();
         path_.clear();
         // Make the new name itself durable; a failure here leaves the file written, so it is not an error.
@@ -103,7 +107,7 @@ public:
     }
 
 private:
-    Temporary(fs::path path, int fd) : path_(path), fd_(fd), hold_(TemporaryPaths::hold(path)) {}
+    Temporary(fs::path path, int fd, TemporaryPaths::Hold hold) : path_(std::move(path)), fd_(fd), hold_(std::move(hold)) {}
     fs::path path_;
     Descriptor fd_;
     TemporaryPaths::Hold hold_;
@@ -125,21 +129,21 @@ int writeAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
-tl::expected<void, std::string> write(const fs::path& path, std::string_view bytes) {
+tl::expected<void, Failure> write(const fs::path& path, std::string_view bytes) {
     auto temporary = Temporary::create(path);
     if (!temporary) return tl::unexpected(temporary.error());
     if (const int error = writeAll(temporary->fd(), bytes.data(), bytes.size()); error != 0)
-        return tl::unexpected(sentence("write", path, error));
+        return tl::unexpected(failure("write", path, error));
     return temporary->commit(path);
 }
 
-tl::expected<void, std::string> copy(const ReadableFile& source, std::string_view sourceName,
+tl::expected<void, Failure> copy(const ReadableFile& source, std::string_view sourceName,
                                      const fs::path& destination) {
     auto temporary = Temporary::create(destination);
     if (!temporary) return tl::unexpected(temporary.error());
     const int input = source.descriptor();
     const auto readError = [&](int error) {
-        return "Could not read \u201c" + std::string(sourceName) + "\u201d: " + std::strerror(error) + ".";
+        return Failure{"Could not read \u201c" + std::string(sourceName) + "\u201d: " + std::strerror(error) + "."};
     };
 
     // The kernel copies without the bytes passing through this process where it can; otherwise (other
@@ -154,12 +158,12 @@ tl::expected<void, std::string> copy(const ReadableFile& source, std::string_vie
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EPERM) break;
         // copy_file_range does not say which side failed; a read error is far more likely from the source.
         const int error = errno;
-        if (error == ENOSPC || error == EDQUOT || error == EFBIG) return tl::unexpected(sentence("write", destination, error));
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG) return tl::unexpected(failure("write", destination, error));
         return tl::unexpected(readError(error));
     }
     // Whatever the kernel copied before it refused is discarded, and the chunked copy starts at the beginning.
     if (::ftruncate(temporary->fd(), 0) != 0 || ::lseek(temporary->fd(), 0, SEEK_SET) < 0)
-        return tl::unexpected(sentence("write", destination, errno));
+        return tl::unexpected(failure("write", destination, errno));
     std::vector<char> buffer(1 << 20);
     off_t at = 0;
     for (;;) {
@@ -171,26 +175,28 @@ tl::expected<void, std::string> copy(const ReadableFile& source, std::string_vie
         }
         at += n;
         if (const int error = writeAll(temporary->fd(), buffer.data(), static_cast<size_t>(n)); error != 0)
-            return tl::unexpected(sentence("write", destination, error));
+            return tl::unexpected(failure("write", destination, error));
     }
     return temporary->commit(destination);
 }
 
-tl::expected<void, std::string> replaceFolder(const fs::path& destination, const FolderFill& fill) {
+tl::expected<void, Failure> replaceFolder(const fs::path& destination, const FolderFill& fill) {
     std::error_code error;
     const fs::file_status existing = fs::symlink_status(destination, error);
     if (fs::exists(existing) && !fs::is_directory(existing))
-        return tl::unexpected("Could not write \u201c" + destination.string() + "\u201d: something that is not a folder is there.");
+        return tl::unexpected(Failure{"Could not write \u201c" + destination.string() +
+                                      "\u201d: something that is not a folder is there."});
 
     fs::path temporary;
+    TemporaryPaths::Hold heldTemporary;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = temporaryName(destination, "folder");
+        heldTemporary = TemporaryPaths::hold(temporary);
         if (::mkdir(temporary.c_str(), 0777) == 0) break;
-        if (errno != EEXIST) return tl::unexpected(sentence("write", destination, errno));
+        if (errno != EEXIST) return tl::unexpected(failure("write", destination, errno));
         temporary.clear();
     }
-    if (temporary.empty()) return tl::unexpected(sentence("write", destination, EEXIST));
-    const TemporaryPaths::Hold heldTemporary = TemporaryPaths::hold(temporary);
+    if (temporary.empty()) return tl::unexpected(failure("write", destination, EEXIST));
 
     auto discard = [](const fs::path& path) {
         std::error_code ignored;
@@ -200,27 +206,33 @@ tl::expected<void, std::string> replaceFolder(const fs::path& destination, const
         discard(temporary);
         return filled;
     }
-    if (!fs::exists(existing)) {
-        if (::rename(temporary.c_str(), destination.c_str()) == 0) return {};
-        const int failure = errno;
-        discard(temporary);
-        return tl::unexpected(sentence("write", destination, failure));
-    }
-    // The new folder and the old one trade places in one step, so the destination is never missing.
-    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0) {
-        discard(temporary);
-        return {};
-    }
-    // File systems without the exchange: the old folder is moved aside, then the new one moved in.
+    // The renames run settled: an interrupt either comes before them (and removes the temporary folder) or
+    // after them (and finds the export in place), never in between.
+    int reason = 0;
+    bool exchanged = false;
     const fs::path aside = temporaryName(destination, "old");
     const TemporaryPaths::Hold heldAside = TemporaryPaths::hold(aside);
-    if (::rename(destination.c_str(), aside.c_str()) != 0 || ::rename(temporary.c_str(), destination.c_str()) != 0) {
-        const int failure = errno;
-        if (!fs::exists(fs::symlink_status(destination, error))) ::rename(aside.c_str(), destination.c_str());
+    TemporaryPaths::settle([&] {
+        if (!fs::exists(existing)) {
+            if (::rename(temporary.c_str(), destination.c_str()) != 0) reason = errno;
+            return;
+        }
+        // The new folder and the old one trade places in one step, so the destination is never missing.
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0) {
+            exchanged = true;
+            return;
+        }
+        // File systems without the exchange: the old folder is moved aside, then the new one moved in.
+        if (::rename(destination.c_str(), aside.c_str()) != 0 || ::rename(temporary.c_str(), destination.c_str()) != 0) {
+            reason = errno;
+            if (!fs::exists(fs::symlink_status(destination, error))) ::rename(aside.c_str(), destination.c_str());
+        }
+    });
+    if (reason != 0) {
         discard(temporary);
-        return tl::unexpected(sentence("write", destination, failure));
+        return tl::unexpected(failure("write", destination, reason));
     }
-    discard(aside);
+    discard(exchanged ? temporary : aside);
     return {};
 }
 

@@ -18,18 +18,22 @@
 
 #include <tl/expected.hpp>
 
+#include "core/failure.h"
 #include "core/readable_file.h"
 
 namespace quillmark::AtomicFile {
 
+// A sentence naming the path and the system's reason.
+using Failure = SentenceFailure;
+
 // write: replaces the file at `path` with the bytes. The folder must exist. A new file gets the usual
 // permissions (0666 less the process's umask). The error is a sentence naming the path and the system's
 // reason.
-[[nodiscard]] tl::expected<void, std::string> write(const std::filesystem::path& path, std::string_view bytes);
+[[nodiscard]] tl::expected<void, Failure> write(const std::filesystem::path& path, std::string_view bytes);
 
 // copy: replaces the file at `destination` with a copy of the bytes of the open `source`, from its start.
 // The error names the file that could not be read (by `sourceName`) or written.
-[[nodiscard]] tl::expected<void, std::string> copy(const ReadableFile& source, std::string_view sourceName,
+[[nodiscard]] tl::expected<void, Failure> copy(const ReadableFile& source, std::string_view sourceName,
                                                    const std::filesystem::path& destination);
 
 // replaceFolder: a folder made whole or not at all. `fill` writes everything into a new, empty temporary
@@ -37,8 +41,8 @@ namespace quillmark::AtomicFile {
 // and a folder that stood there before is removed. When `fill` fails, its error is returned and the
 // temporary folder removed, leaving the destination as it was. Something at the destination that is not a
 // folder is not replaced: that is an error.
-using FolderFill = std::function<tl::expected<void, std::string>(const std::filesystem::path& temporary)>;
-[[nodiscard]] tl::expected<void, std::string> replaceFolder(const std::filesystem::path& destination,
+using FolderFill = std::function<tl::expected<void, Failure>(const std::filesystem::path& temporary)>;
+[[nodiscard]] tl::expected<void, Failure> replaceFolder(const std::filesystem::path& destination,
                                                             const FolderFill& fill);
 
 }  // namespace quillmark::AtomicFile

@@ -187,18 +187,19 @@ Date wallTime(const std::string& zone, const Fields& f, UCalendarWallTimeOption 
 
 namespace Calendar {
 
-tl::expected<std::string, std::string> timeZone(std::string_view id) {
+tl::expected<std::string, Failure> timeZone(std::string_view id) {
     auto zone = makeZone(id);
     if (!zone) {
-        return tl::unexpected("\"" + std::string(id) +
-                              "\" isn't a time zone. Use an identifier such as Europe/Berlin, America/New_York or UTC.");
+        return tl::unexpected(Failure{"\"" + std::string(id) +
+                                      "\" isn't a time zone. Use an identifier such as Europe/Berlin, "
+                                      "America/New_York or UTC."});
     }
     icu::UnicodeString found;
     zone->getID(found);
     return utf8(found);
 }
 
-tl::expected<std::string, std::string> locale(std::string_view id) {
+tl::expected<std::string, Failure> locale(std::string_view id) {
     const std::string posix = icuLocaleID(id);
     UErrorCode status = U_ZERO_ERROR;
     const icu::Locale named = icu::Locale::forLanguageTag(posix, status);
@@ -210,7 +211,8 @@ tl::expected<std::string, std::string> locale(std::string_view id) {
             if (std::string_view(available[i].getLanguage()) == parsed.getLanguage()) return std::string(parsed.getName());
         }
     }
-    return tl::unexpected("\"" + std::string(id) + "\" isn't a locale Quillmark knows. Use an identifier such as en_US, de_DE or fr_CA.");
+    return tl::unexpected(Failure{"\"" + std::string(id) +
+                                  "\" isn't a locale Quillmark knows. Use an identifier such as en_US, de_DE or fr_CA."});
 }
 
 std::string defaultTimeZone() {
@@ -242,12 +244,12 @@ Date dayBound(int year, int month, int day, const std::string& zone, Bound bound
     return Date{next.seconds - 0.001};
 }
 
-tl::expected<Date, std::string> parseBound(std::string_view text, const std::string& zone, Bound bound) {
+tl::expected<Date, Failure> parseBound(std::string_view text, const std::string& zone, Bound bound) {
     const auto fields = scan(text);
     if (!fields) {
-        return tl::unexpected("\"" + std::string(text) +
-                              "\" isn't a date. Write a day as YYYY-MM-DD (2024-03-31) or a date and time as "
-                              "YYYY-MM-DDTHH:MM[:SS] with an optional Z or offset (2024-03-31T18:30:00+02:00).");
+        return tl::unexpected(Failure{"\"" + std::string(text) +
+                                      "\" isn't a date. Write a day as YYYY-MM-DD (2024-03-31) or a date and time as "
+                                      "YYYY-MM-DDTHH:MM[:SS] with an optional Z or offset (2024-03-31T18:30:00+02:00)."});
     }
     const Fields& f = *fields;
     if (!f.hasTime) return dayBound(f.year, f.month, f.day, zone, bound);

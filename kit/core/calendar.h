@@ -20,15 +20,21 @@
 
 #include <tl/expected.hpp>
 
+#include "core/failure.h"
+
 #include "core/date.h"
 
 namespace quillmark {
 
 namespace Calendar {
 
+// A sentence naming the text that is not a zone, locale or date, and what to write instead.
+using Failure = SentenceFailure;
+
+
 // timeZone: the canonical form of a time-zone identifier ("Europe/Berlin", "UTC", "GMT+02:00"), or a
 // sentence saying the identifier is not one.
-[[nodiscard]] tl::expected<std::string, std::string> timeZone(std::string_view id);
+[[nodiscard]] tl::expected<std::string, Failure> timeZone(std::string_view id);
 
 // defaultTimeZone: the machine's zone: the TZ variable when it names a zone (a leading ":" is allowed),
 // else the zone the system is set to; "UTC" when neither can be told.
@@ -36,7 +42,7 @@ std::string defaultTimeZone();
 
 // locale: the ICU id of a locale a person named ("de_DE", "de-DE", "fr_CA.UTF-8"), or a sentence
 // saying ICU has no data for its language.
-[[nodiscard]] tl::expected<std::string, std::string> locale(std::string_view id);
+[[nodiscard]] tl::expected<std::string, Failure> locale(std::string_view id);
 
 // Which end of a day a typed date stands for.
 enum class Bound { start, end };
@@ -53,7 +59,7 @@ Date dayBound(int year, int month, int day, const std::string& zone, Bound bound
 // A space may stand for the "T". Anything else, or a date that does not exist (2023-02-29), gives a
 // sentence naming the text.
 //   parseBound("2024-01-05T10:00:00Z", "Asia/Tokyo", Bound::start)->seconds == 1704448800
-[[nodiscard]] tl::expected<Date, std::string> parseBound(std::string_view text, const std::string& zone, Bound bound);
+[[nodiscard]] tl::expected<Date, Failure> parseBound(std::string_view text, const std::string& zone, Bound bound);
 
 }  // namespace Calendar
 

@@ -20,7 +20,7 @@ std::shared_ptr<const HistoryFiles> HistoryFiles::inFolder(const std::string& fo
 HistoryFiles::HistoryFiles(std::string folder, std::optional<ReadableFile> root)
     : folder_(std::move(folder)), root_(std::move(root)) {}
 
-tl::expected<ReadableFile, ReadableFile::Refusal> HistoryFiles::open(const std::string& path) const {
+tl::expected<ReadableFile, ReadableFile::Failure> HistoryFiles::open(const std::string& path) const {
     if (!root_) return tl::unexpected(ReadableFile::Refusal::missing);
     // Only a path written below the folder is looked for; what it then walks through is checked on the way.
     const std::string prefix = folder_ == "/" ? folder_ : folder_ + "/";

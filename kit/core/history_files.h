@@ -34,7 +34,7 @@ public:
     const std::string& folder() const { return folder_; }
 
     // open: the regular file at `path`, which must name a place below the folder.
-    [[nodiscard]] virtual tl::expected<ReadableFile, ReadableFile::Refusal> open(const std::string& path) const;
+    [[nodiscard]] virtual tl::expected<ReadableFile, ReadableFile::Failure> open(const std::string& path) const;
 
     // contains: whether open would give a file now.
     bool contains(const std::string& path) const { return open(path).has_value(); }

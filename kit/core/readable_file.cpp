@@ -88,7 +88,7 @@ void pushComponents(std::vector<std::string>& pending, std::string_view path) {
 // The same walk done here, one component at a time: every folder is opened without following a link, every
 // link is read and its target walked in its place, and ".." goes back to the folder it came from, never above
 // the start. A link whose target is absolute leads out, as it does for the kernel.
-tl::expected<int, ReadableFile::Refusal> walkBeneath(int folder, std::string_view relative) {
+tl::expected<int, ReadableFile::Failure> walkBeneath(int folder, std::string_view relative) {
     using Refusal = ReadableFile::Refusal;
     std::vector<std::string> pending;
     pushComponents(pending, relative);
@@ -151,7 +151,7 @@ ReadableFile::~ReadableFile() {
     if (descriptor_ >= 0) ::close(descriptor_);
 }
 
-tl::expected<ReadableFile, ReadableFile::Refusal> ReadableFile::openFolder(const std::string& path) {
+tl::expected<ReadableFile, ReadableFile::Failure> ReadableFile::openFolder(const std::string& path) {
     const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return tl::unexpected(refusalOf(errno));
     struct stat status {};
@@ -163,7 +163,7 @@ tl::expected<ReadableFile, ReadableFile::Refusal> ReadableFile::openFolder(const
     return ReadableFile(fd, status);
 }
 
-tl::expected<ReadableFile, ReadableFile::Refusal> ReadableFile::openBeneath(const ReadableFile& folder,
+tl::expected<ReadableFile, ReadableFile::Failure> ReadableFile::openBeneath(const ReadableFile& folder,
                                                                              std::string_view relative,
                                                                              Resolution resolution) {
     if (relative.empty() || relative.front() == '/' || relative.find('\0') != std::string_view::npos)
@@ -178,14 +178,14 @@ tl::expected<ReadableFile, ReadableFile::Refusal> ReadableFile::openBeneath(cons
     return adopt(*fd);
 }
 
-tl::expected<ReadableFile, ReadableFile::Refusal> ReadableFile::open(const std::string& path) {
+tl::expected<ReadableFile, ReadableFile::Failure> ReadableFile::open(const std::string& path) {
     int fd = ::open(path.c_str(), readFlags | O_NOATIME);
     if (fd < 0 && errno == EPERM) fd = ::open(path.c_str(), readFlags);
     if (fd < 0) return tl::unexpected(refusalOf(errno));
     return adopt(fd);
 }
 
-tl::expected<ReadableFile, ReadableFile::Refusal> ReadableFile::adopt(int fd) {
+tl::expected<ReadableFile, ReadableFile::Failure> ReadableFile::adopt(int fd) {
     Descriptor owned(fd);
     struct stat status {};
     if (::fstat(fd, &status) != 0) return tl::unexpected(Refusal::unreadable);
@@ -199,7 +199,7 @@ tl::expected<ReadableFile, ReadableFile::Refusal> ReadableFile::adopt(int fd) {
 
 std::string ReadableFile::procPath() const { return "/proc/self/fd/" + std::to_string(descriptor_); }
 
-tl::expected<std::string, ReadableFile::Refusal> ReadableFile::readAll(int64_t limit) const {
+tl::expected<std::string, ReadableFile::Failure> ReadableFile::readAll(int64_t limit) const {
     if (size() > limit) return tl::unexpected(Refusal::unreadable);
     std::string bytes;
     bytes.reserve(static_cast<size_t>(size()));
@@ -216,14 +216,14 @@ tl::expected<std::string, ReadableFile::Refusal> ReadableFile::readAll(int64_t l
     }
 }
 
-const char* ReadableFile::describe(Refusal refusal) {
-    switch (refusal) {
-        case Refusal::missing: return "does not exist";
-        case Refusal::outside: return "is not in this history";
-        case Refusal::notRegular: return "is not a regular file";
-        case Refusal::unreadable: return "cannot be read";
+std::string ReadableFile::Failure::description() const {
+    switch (kind) {
+        case Refusal::missing: return "The file isn't there.";
+        case Refusal::outside: return "The file isn't in this history.";
+        case Refusal::notRegular: return "That isn't a file: a folder, a pipe or a device is never read.";
+        case Refusal::unreadable: return "The system refused to read the file.";
     }
-    return "cannot be read";
+    return "The file can't be read.";
 }
 
 }  // namespace quillmark

@@ -10,7 +10,7 @@
 //
 //   auto folder = ReadableFile::openFolder("/home/me/Library/Messages");
 //   auto file = ReadableFile::openBeneath(*folder, "Attachments/ab/IMG_1.HEIC");
-//   if (!file) return file.error();               // Refusal::outside, ::missing, ::notRegular …
+//   if (!file) return file.error();               // kind Refusal::outside, ::missing, ::notRegular …
 //   read(file->descriptor(), …);  file->size();  vips_image_new_from_file(file->procPath().c_str(), …);
 #pragma once
 
@@ -34,20 +34,29 @@ public:
         unreadable,  // the system refused to open it
     };
 
+    // Failure: a refusal, told apart by kind; its description is a sentence about the file.
+    struct Failure {
+        Refusal kind = Refusal::missing;
+        Failure(Refusal refusal = Refusal::missing) : kind(refusal) {}  // NOLINT: a refusal is a failure
+        std::string description() const;
+        friend bool operator==(const Failure&, const Failure&) = default;
+        friend bool operator==(const Failure& failure, Refusal refusal) { return failure.kind == refusal; }
+    };
+
     // How a path is followed beneath a folder: by the kernel when it can, else component by component.
     // Both give the same answers; tests and the fuzzer hold them to that.
     enum class Resolution { automatic, walk };
 
     // openFolder: a descriptor of the folder for openBeneath, or the reason it cannot be had.
-    [[nodiscard]] static tl::expected<ReadableFile, Refusal> openFolder(const std::string& path);
+    [[nodiscard]] static tl::expected<ReadableFile, Failure> openFolder(const std::string& path);
 
     // openBeneath: the regular file at `relative` below the folder, with every link on the way resolved
     // inside the folder. An absolute path, ".." above the folder and links pointing out of it are `outside`.
-    [[nodiscard]] static tl::expected<ReadableFile, Refusal> openBeneath(
+    [[nodiscard]] static tl::expected<ReadableFile, Failure> openBeneath(
         const ReadableFile& folder, std::string_view relative, Resolution resolution = Resolution::automatic);
 
     // open: a regular file the user named (such as a PDF to verify or a blob to inspect), without waiting.
-    [[nodiscard]] static tl::expected<ReadableFile, Refusal> open(const std::string& path);
+    [[nodiscard]] static tl::expected<ReadableFile, Failure> open(const std::string& path);
 
     ReadableFile(ReadableFile&& other) noexcept;
     ReadableFile& operator=(ReadableFile&& other) noexcept;
@@ -65,14 +74,11 @@ public:
     std::string procPath() const;
 
     // The whole content, read from the start; nothing when a read fails or the file is larger than `limit`.
-    [[nodiscard]] tl::expected<std::string, Refusal> readAll(int64_t limit) const;
-
-    // A sentence fragment for a refusal: "is not in this history", "is not a regular file" …
-    static const char* describe(Refusal refusal);
+    [[nodiscard]] tl::expected<std::string, Failure> readAll(int64_t limit) const;
 
 private:
     // Keeps the descriptor when it is a regular file; closes it otherwise.
-    static tl::expected<ReadableFile, Refusal> adopt(int fd);
+    static tl::expected<ReadableFile, Failure> adopt(int fd);
     ReadableFile(int descriptor, const struct stat& status) : descriptor_(descriptor), status_(status) {}
     int descriptor_ = -1;
     struct stat status_ {};

@@ -49,12 +49,22 @@ Hold hold(const std::filesystem::path& path) {
     return Hold(id);
 }
 
+void settle(const std::function<void()>& step) {
+    std::lock_guard guard(registry().lock);
+    step();
+}
+
 void removeAll() {
     Registry& r = registry();
-    std::lock_guard guard(r.lock);
+    // The lock is kept for good: a thread that goes on writing can neither register a new temporary path nor
+    // rename one into place, so what is removed stays removed.
+    r.lock.lock();
     for (const auto& [id, path] : r.paths) {
         std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
+        // A file opened before the removal began may still be written into a folder being removed; the folder
+        // goes on the next pass.
+        for (int pass = 0; pass < 20 && std::filesystem::exists(std::filesystem::symlink_status(path, ignored)); ++pass)
+            std::filesystem::remove_all(path, ignored);
     }
     r.paths.clear();
 }

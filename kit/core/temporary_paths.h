@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 
 namespace quillmark::TemporaryPaths {
 
@@ -30,10 +31,17 @@ private:
     uint64_t id_ = 0;
 };
 
-// hold: registers the path (a file, or a folder removed with its content).
+// hold: registers the path (a file, or a folder removed with its content). Register before creating it, so
+// that nothing is created once the removal has begun.
 [[nodiscard]] Hold hold(const std::filesystem::path& path);
 
-// removeAll: removes every registered path now. Safe from any thread; not from a signal handler.
+// settle: runs `step` (the rename that turns a temporary path into the export) so that it never overlaps the
+// removal: once the program is being interrupted, the step does not run and the thread waits for the end.
+void settle(const std::function<void()>& step);
+
+// removeAll: removes every registered path, for the end of the program: afterwards no path can be registered
+// or settled any more (those calls wait for the program to end). Safe from any thread; not from a signal
+// handler.
 void removeAll();
 
 // removeOnInterrupt: on SIGINT, SIGTERM or SIGHUP, removes every registered path, then ends the program by

@@ -43,7 +43,7 @@ AttachmentMedia& AttachmentMedia::shared() {
     return media;
 }
 
-tl::expected<ReadableFile, ReadableFile::Refusal> AttachmentMedia::open(const Attachment& attachment) {
+tl::expected<ReadableFile, ReadableFile::Failure> AttachmentMedia::open(const Attachment& attachment) {
     if (!attachment.path) return tl::unexpected(ReadableFile::Refusal::missing);
     if (!attachment.files) return tl::unexpected(ReadableFile::Refusal::outside);
     return attachment.files->open(*attachment.path);

@@ -37,7 +37,7 @@ public:
 
     // open: the attachment's file, opened through its history's files; a refusal when it has no path, no
     // history, or is not a regular file inside the history's folder.
-    static tl::expected<ReadableFile, ReadableFile::Refusal> open(const Attachment& attachment);
+    static tl::expected<ReadableFile, ReadableFile::Failure> open(const Attachment& attachment);
 
     // The SHA-256 of the file's bytes in lowercase hex; nothing when it cannot be opened or a read fails
     // (nothing is cached then). A digest is kept only when the file did not change while it was read.

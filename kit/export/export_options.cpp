@@ -123,17 +123,18 @@ ordered_json ExportOptions::encode(const DateEncoder& date) const {
     return json;
 }
 
-tl::expected<ExportOptions, std::string> ExportOptions::decode(const ordered_json& json) {
+tl::expected<ExportOptions, ExportOptions::Failure> ExportOptions::decode(const ordered_json& json) {
     return decode(json, [](const ordered_json& value) -> std::optional<Date> {
         if (!value.is_number_integer()) return std::nullopt;
         return Date::fromMilliseconds(value.get<int64_t>());
     });
 }
 
-tl::expected<ExportOptions, std::string> ExportOptions::decode(const ordered_json& json, const DateDecoder& date) {
-    if (!json.is_object()) return tl::unexpected(std::string("The export options are not an object."));
+tl::expected<ExportOptions, ExportOptions::Failure> ExportOptions::decode(const ordered_json& json,
+                                                                         const DateDecoder& date) {
+    if (!json.is_object()) return tl::unexpected(Failure{"The export options are not an object."});
     auto missing = [](std::string_view key) {
-        return tl::unexpected("The export options have no valid \u201c" + std::string(key) + "\u201d.");
+        return tl::unexpected(Failure{"The export options have no valid \u201c" + std::string(key) + "\u201d."});
     };
     auto text = [&](const char* key) -> std::optional<std::string> {
         const auto found = json.find(key);

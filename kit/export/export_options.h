@@ -21,6 +21,8 @@
 #include <nlohmann/json_fwd.hpp>
 #include <tl/expected.hpp>
 
+#include "core/failure.h"
+
 #include "core/date.h"
 
 namespace quillmark {
@@ -104,6 +106,9 @@ private:
 };
 
 struct ExportOptions {
+    // Why stored options do not decode: a sentence naming the key.
+    using Failure = SentenceFailure;
+
     ExportLayout layout;
     Paper paper;
     std::string timeZoneID;  // the zone every date of the export is written in, such as "Europe/Berlin"
@@ -142,8 +147,8 @@ struct ExportOptions {
     // first key at fault. `date` reads exportedAt (nothing when the value is not a date); without one it
     // must be integer milliseconds.
     using DateDecoder = std::function<std::optional<Date>(const nlohmann::ordered_json&)>;
-    [[nodiscard]] static tl::expected<ExportOptions, std::string> decode(const nlohmann::ordered_json& json);
-    [[nodiscard]] static tl::expected<ExportOptions, std::string> decode(const nlohmann::ordered_json& json,
+    [[nodiscard]] static tl::expected<ExportOptions, Failure> decode(const nlohmann::ordered_json& json);
+    [[nodiscard]] static tl::expected<ExportOptions, Failure> decode(const nlohmann::ordered_json& json,
                                                                        const DateDecoder& date);
 
     friend bool operator==(const ExportOptions&, const ExportOptions&) = default;

@@ -55,15 +55,16 @@ private:
 
 tl::expected<File, Failure> writePDF(const MessageThread& thread, const ExportOptions& options, const fs::path& path,
                                      Steps& steps, double from, double span) {
-    const PDFRenderer::Output pdf =
-        PDFRenderer::render(thread, options, AttachmentMedia::shared(), [&](double done) {
-            steps.report(from + span * done * 0.95, "Laying out pages");
-        });
-    if (pdf.data.empty())
-        return tl::unexpected(failure(Failure::Kind::write, "Could not make the PDF for \u201c" + path.string() + "\u201d."));
+    const auto rendered = PDFRenderer::render(thread, options, AttachmentMedia::shared(), [&](double done) {
+        steps.report(from + span * done * 0.95, "Laying out pages");
+    });
+    if (!rendered)
+        return tl::unexpected(failure(Failure::Kind::write, "Could not make the PDF for \u201c" + path.string() +
+                                                                "\u201d. " + rendered.error().description()));
+    const PDFRenderer::Output& pdf = *rendered;
     const std::string_view bytes(reinterpret_cast<const char*>(pdf.data.data()), pdf.data.size());
     if (auto written = AtomicFile::write(path, bytes); !written)
-        return tl::unexpected(failure(Failure::Kind::write, written.error()));
+        return tl::unexpected(failure(Failure::Kind::write, written.error().description()));
     File file;
     file.url = path;
     file.pages = pdf.pages;
@@ -75,9 +76,10 @@ tl::expected<File, Failure> writePDF(const MessageThread& thread, const ExportOp
 tl::expected<File, Failure> writeCSV(const MessageThread& thread, const ExportOptions& options, const fs::path& path) {
     File file;
     file.url = path;
-    const std::string bytes = CSVExporter::exportThread(thread, options, AttachmentMedia::shared(), &file.fingerprint);
-    if (auto written = AtomicFile::write(path, bytes); !written)
-        return tl::unexpected(failure(Failure::Kind::write, written.error()));
+    const CSVExporter::Output csv = CSVExporter::exportThread(thread, options, AttachmentMedia::shared());
+    file.fingerprint = csv.fingerprint;
+    if (auto written = AtomicFile::write(path, csv.bytes); !written)
+        return tl::unexpected(failure(Failure::Kind::write, written.error().description()));
     file.fileSHA256 = SHA256::ofPath(path.string());
     return file;
 }
@@ -86,13 +88,13 @@ tl::expected<File, Failure> writeHTML(const MessageThread& thread, const ExportO
     if (auto replaceable = checkReplaceable(path); !replaceable) return tl::unexpected(replaceable.error());
     File file;
     file.url = path;
-    auto replaced = AtomicFile::replaceFolder(path, [&](const fs::path& temporary) -> tl::expected<void, std::string> {
+    auto replaced = AtomicFile::replaceFolder(path, [&](const fs::path& temporary) -> tl::expected<void, AtomicFile::Failure> {
         auto exported = HTMLExporter::exportThread(thread, options, temporary, AttachmentMedia::shared());
         if (!exported) return tl::unexpected(exported.error());
         file.fingerprint = exported->fingerprint;
         return {};
     });
-    if (!replaced) return tl::unexpected(failure(Failure::Kind::write, replaced.error()));
+    if (!replaced) return tl::unexpected(failure(Failure::Kind::write, replaced.error().description()));
     return file;
 }
 
@@ -196,7 +198,7 @@ tl::expected<Exported, Failure> run(History& history, const Request& request, co
         const MessageThread& thread = request.thread ? *request.thread : *loaded;
         if (i == 0) {
             if (auto whole = history.integrity(); !whole)
-                return tl::unexpected(failure(Failure::Kind::damaged, whole.error()));
+                return tl::unexpected(failure(Failure::Kind::damaged, whole.error().description()));
         }
         fs::path path = place;
         if (batch) {

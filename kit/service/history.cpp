@@ -1,7 +1,5 @@
 #include "service/history.h"
 
-#include <variant>
-
 #include "conversations/contacts_book.h"
 #include "store/messages_database.h"
 
@@ -49,6 +47,7 @@ std::string History::Failure::title() const {
         case Kind::missing: return "No Messages history here yet";
         case Kind::noAccess:
         case Kind::failed: return "Quillmark can't read the Messages history";
+        case Kind::damaged: return "This history is damaged";
     }
     return {};
 }
@@ -59,6 +58,9 @@ std::string History::Failure::description() const {
         case Kind::noAccess:
             return "This account can't read " + path + ": the system refused access to the file or a folder above it.";
         case Kind::failed: return detail;
+        case Kind::damaged:
+            return "The history is damaged: SQLite's integrity check found \u201c" + detail +
+                   "\u201d. Quillmark exports only from an undamaged history; copy it again from where it came from.";
     }
     return {};
 }
@@ -67,18 +69,15 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::open(const His
     using Unexpected = tl::unexpected<Failure>;
     auto database = MessagesDatabase::open(where.messagesPath);
     if (!database) {
-        if (const auto* failure = std::get_if<MessagesDatabase::Failure>(&database.error())) {
-            switch (failure->kind) {
-                case MessagesDatabase::Failure::Kind::missing:
-                    return Unexpected(Failure{Failure::Kind::missing, where.messagesPath, {}});
-                case MessagesDatabase::Failure::Kind::noAccess:
-                    return Unexpected(Failure{Failure::Kind::noAccess, where.messagesPath, {}});
-                case MessagesDatabase::Failure::Kind::unrecognized:
-                    return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, failure->description()});
-            }
+        switch (database.error().kind) {
+            case MessagesDatabase::Failure::Kind::missing:
+                return Unexpected(Failure{Failure::Kind::missing, where.messagesPath, {}});
+            case MessagesDatabase::Failure::Kind::noAccess:
+                return Unexpected(Failure{Failure::Kind::noAccess, where.messagesPath, {}});
+            case MessagesDatabase::Failure::Kind::unrecognized:
+                break;
         }
-        return Unexpected(Failure{Failure::Kind::failed, where.messagesPath,
-                                  std::get<SQLiteDatabase::Failure>(database.error()).description()});
+        return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, database.error().description()});
     }
     auto contacts = std::make_shared<ContactsBook>();
     contacts->load(where.contactsPaths);
@@ -96,13 +95,11 @@ void History::startIntegrityCheck() {
     if (!check_) check_ = IntegrityCheck::start(library_->database().connection());
 }
 
-tl::expected<void, std::string> History::integrity() {
+tl::expected<void, History::Failure> History::integrity() {
     startIntegrityCheck();
     auto whole = check_->wait();
     if (whole) return {};
-    return tl::unexpected("The history is damaged: SQLite's integrity check found \u201c" + whole.error() +
-                          "\u201d. Quillmark exports only from an undamaged history; copy it again from where it "
-                          "came from.");
+    return tl::unexpected(Failure{Failure::Kind::damaged, location_.messagesPath, whole.error().description()});
 }
 
 }  // namespace quillmark

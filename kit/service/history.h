@@ -29,10 +29,10 @@ namespace quillmark {
 class History {
 public:
     struct Failure {
-        enum class Kind { missing, noAccess, failed };
+        enum class Kind { missing, noAccess, failed, damaged };
         Kind kind = Kind::failed;
         std::string path;    // the database file that was looked for
-        std::string detail;  // for failed: why
+        std::string detail;  // for failed: why; for damaged: what SQLite's check found
 
         // "No Messages history here yet", "Quillmark can't read the Messages history" …
         std::string title() const;
@@ -55,10 +55,10 @@ public:
 
     // startIntegrityCheck: begins SQLite's check of the history unless it ran or runs already.
     void startIntegrityCheck();
-    // integrity: waits for the check (starting it when needed). The failure is the sentence for people:
-    // "The history is damaged: SQLite's integrity check found “…”. Quillmark exports only from an undamaged
-    // history; copy it again from where it came from."
-    [[nodiscard]] tl::expected<void, std::string> integrity();
+    // integrity: waits for the check (starting it when needed). A damaged history fails with kind damaged,
+    // whose description reads "The history is damaged: SQLite's integrity check found “…”. Quillmark exports
+    // only from an undamaged history; copy it again from where it came from."
+    [[nodiscard]] tl::expected<void, Failure> integrity();
 
 private:
     History() = default;

@@ -4,7 +4,7 @@
 
 namespace quillmark::Verification {
 
-tl::expected<Verifier::Outcome, std::string> run(History& history, const std::string& pdf) {
+tl::expected<Verifier::Outcome, History::Failure> run(History& history, const std::string& pdf) {
     // The check runs beside the verification, which takes far longer; a damaged history then voids it.
     history.startIntegrityCheck();
     Verifier::Outcome outcome = Verifier::verify(pdf, history.library(), AttachmentMedia::shared());

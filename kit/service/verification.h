@@ -15,7 +15,7 @@
 
 namespace quillmark::Verification {
 
-// run: the verifier's outcome, or the sentence of a damaged history (nothing is compared then).
-[[nodiscard]] tl::expected<Verifier::Outcome, std::string> run(History& history, const std::string& pdf);
+// run: the verifier's outcome, or the failure of a damaged history (whatever was compared counts for nothing).
+[[nodiscard]] tl::expected<Verifier::Outcome, History::Failure> run(History& history, const std::string& pdf);
 
 }  // namespace quillmark::Verification

@@ -5,15 +5,15 @@ namespace quillmark {
 namespace {
 
 // The check's verdict: SQLite answers one row "ok", or up to a hundred rows naming the damage.
-tl::expected<void, std::string> check(SQLiteDatabase& database) {
+tl::expected<void, IntegrityCheck::Failure> check(SQLiteDatabase& database) {
     auto statement = database.prepare("PRAGMA quick_check");
-    if (!statement) return tl::unexpected(statement.error().description());
+    if (!statement) return tl::unexpected(IntegrityCheck::Failure{statement.error().description()});
     auto row = (*statement)->step();
-    if (!row) return tl::unexpected(row.error().description());
-    if (!*row) return tl::unexpected(std::string("the check gave no answer"));
+    if (!row) return tl::unexpected(IntegrityCheck::Failure{row.error().description()});
+    if (!*row) return tl::unexpected(IntegrityCheck::Failure{"the check gave no answer"});
     const std::string first = (*statement)->string(0).value_or("");
     if (first == "ok") return {};
-    return tl::unexpected(first.empty() ? std::string("the check gave no answer") : first);
+    return tl::unexpected(IntegrityCheck::Failure{first.empty() ? std::string("the check gave no answer") : first});
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ std::shared_ptr<IntegrityCheck> IntegrityCheck::start(const SQLiteDatabase& data
     std::shared_ptr<IntegrityCheck> started(new IntegrityCheck());
     auto connection = database.reopen();
     if (!connection) {
-        started->result_ = tl::unexpected(connection.error().description());
+        started->result_ = tl::unexpected(Failure{connection.error().description()});
         return started;
     }
     started->connection_ = std::move(*connection);
@@ -40,13 +40,13 @@ IntegrityCheck::~IntegrityCheck() {
     thread_.join();
 }
 
-tl::expected<void, std::string> IntegrityCheck::wait() {
+tl::expected<void, IntegrityCheck::Failure> IntegrityCheck::wait() {
     {
         std::lock_guard join(joining_);
         if (thread_.joinable()) thread_.join();
     }
     std::lock_guard guard(lock_);
-    return result_.value_or(tl::unexpected(std::string("the check did not finish")));
+    return result_.value_or(tl::unexpected(Failure{"the check did not finish"}));
 }
 
 }  // namespace quillmark

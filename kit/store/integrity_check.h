@@ -18,6 +18,7 @@
 
 #include <tl/expected.hpp>
 
+#include "core/failure.h"
 #include "store/sqlite_database.h"
 
 namespace quillmark {
@@ -32,16 +33,20 @@ public:
     IntegrityCheck(const IntegrityCheck&) = delete;
     IntegrityCheck& operator=(const IntegrityCheck&) = delete;
 
-    // wait: nothing when the check found no damage; otherwise the first line it reported, or SQLite's
-    // message when the check itself could not read the file. Waits for the check to end; safe from any thread.
-    [[nodiscard]] tl::expected<void, std::string> wait();
+    // The first line the check reported ("Rowid 428 out of order"), or SQLite's message when the check itself
+    // could not read the file.
+    using Failure = SentenceFailure;
+
+    // wait: nothing when the check found no damage, else its failure. Waits for the check to end; safe from
+    // any thread.
+    [[nodiscard]] tl::expected<void, Failure> wait();
 
 private:
     IntegrityCheck() = default;
 
     std::mutex lock_;
     std::mutex joining_;
-    std::optional<tl::expected<void, std::string>> result_;
+    std::optional<tl::expected<void, Failure>> result_;
     // The check's own connection, kept here so that an unfinished check can be interrupted when the object
     // goes away (a closed window must not wait for it). Declared before the thread that uses it.
     std::unique_ptr<SQLiteDatabase> connection_;

@@ -69,9 +69,9 @@ MessagesDatabase::~MessagesDatabase() = default;
 
 std::string MessagesDatabase::folder() const { return fs::path(path_).parent_path().string(); }
 
-tl::expected<std::unique_ptr<MessagesDatabase>, MessagesDatabase::OpenFailure> MessagesDatabase::open(
+tl::expected<std::unique_ptr<MessagesDatabase>, MessagesDatabase::Failure> MessagesDatabase::open(
     const std::string& path) {
-    using Unexpected = tl::unexpected<OpenFailure>;
+    using Unexpected = tl::unexpected<Failure>;
     // The system says why the file cannot be seen: a folder on the way that this user may not enter is a
     // refusal (the history may well be there), a missing file or folder is a missing history.
     struct stat status {};

@@ -49,16 +49,15 @@ public:
         friend bool operator==(const Failure&, const Failure&) = default;
     };
 
-    // Opening fails with one of the three cases above, or passes on another kind of failure unchanged.
-    using OpenFailure = std::variant<Failure, SQLiteDatabase::Failure>;
-
     template <typename T>
     using Result = SQLiteDatabase::Result<T>;
 
     // The user's history: $HOME/Library/Messages/chat.db.
     static std::string defaultPath();
 
-    [[nodiscard]] static tl::expected<std::unique_ptr<MessagesDatabase>, OpenFailure> open(const std::string& path);
+    // Opening fails with one of the three cases above; a file SQLite cannot read is `unrecognized` with
+    // SQLite's description.
+    [[nodiscard]] static tl::expected<std::unique_ptr<MessagesDatabase>, Failure> open(const std::string& path);
 
     ~MessagesDatabase();
     MessagesDatabase(const MessagesDatabase&) = delete;

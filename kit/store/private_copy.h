@@ -12,15 +12,19 @@
 
 #include <tl/expected.hpp>
 
+#include "core/failure.h"
 #include "core/temporary_paths.h"
 
 namespace quillmark {
 
 class PrivateCopy {
 public:
-    // Copies `path` and `path-wal` into a new folder that only this user may enter. Fails with a sentence
-    // when the folder cannot be made or a file cannot be copied; nothing is left behind then.
-    [[nodiscard]] static tl::expected<std::unique_ptr<PrivateCopy>, std::string> make(const std::string& path);
+    // A sentence naming the folder that could not be made or the file that could not be copied.
+    using Failure = SentenceFailure;
+
+    // Copies `path` and `path-wal` into a new folder that only this user may enter; nothing is left behind
+    // when that fails.
+    [[nodiscard]] static tl::expected<std::unique_ptr<PrivateCopy>, Failure> make(const std::string& path);
 
     ~PrivateCopy();
     PrivateCopy(const PrivateCopy&) = delete;

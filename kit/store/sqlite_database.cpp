@@ -88,7 +88,7 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openRead
         return opened;
     }
     auto copy = PrivateCopy::make(path);
-    if (!copy) return tl::unexpected(Failure::open(path, SQLITE_CANTOPEN, copy.error()));
+    if (!copy) return tl::unexpected(Failure::open(path, SQLITE_CANTOPEN, copy.error().description()));
     std::shared_ptr<PrivateCopy> shared(std::move(*copy));
     auto opened = openURI(path, shared->path(), "");
     if (!opened) return opened;

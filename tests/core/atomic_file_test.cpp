@@ -36,7 +36,7 @@ TEST(AtomicFile, WritesAllOrNothingWithTheUsualPermissions) {
     fs::create_directories(dir / "taken" / "inside");
     const auto result = AtomicFile::write(dir / "taken", "new");
     ASSERT_FALSE(result);
-    EXPECT_EQ(result.error(), "Could not write \u201c" + (dir / "taken").string() + "\u201d: Is a directory.");
+    EXPECT_EQ(result.error().description(), "Could not write \u201c" + (dir / "taken").string() + "\u201d: Is a directory.");
     EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"a.csv", "taken"}));
 }
 
@@ -56,16 +56,16 @@ TEST(AtomicFile, CopiesExactlyAndNamesTheFileAtFault) {
     fs::create_directories(dir / "folder" / "inside");
     const auto failed = AtomicFile::copy(*source, "source.bin", dir / "folder");
     ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error(), "Could not write \u201c" + (dir / "folder").string() + "\u201d: Is a directory.");
+    EXPECT_EQ(failed.error().description(), "Could not write \u201c" + (dir / "folder").string() + "\u201d: Is a directory.");
     EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"source.bin", "copy.bin", "again.bin", "folder"}));
 }
 
 TEST(AtomicFile, ReplacesAFolderWholeOrLeavesItAlone) {
     testing::TempDir dir;
     auto fill = [](std::string content, bool succeed) {
-        return [=](const fs::path& temporary) -> tl::expected<void, std::string> {
+        return [=](const fs::path& temporary) -> tl::expected<void, AtomicFile::Failure> {
             if (auto written = AtomicFile::write(temporary / "index.html", content); !written) return written;
-            if (!succeed) return tl::unexpected(std::string("the export failed"));
+            if (!succeed) return tl::unexpected(AtomicFile::Failure{"the export failed"});
             return {};
         };
     };
@@ -75,7 +75,7 @@ TEST(AtomicFile, ReplacesAFolderWholeOrLeavesItAlone) {
     EXPECT_EQ(filesIn(dir / "export"), (std::set<std::string>{"index.html"}));  // replaced, not merged
     EXPECT_EQ(readFile(dir / "export" / "index.html"), "two");
 
-    EXPECT_EQ(AtomicFile::replaceFolder(dir / "export", fill("half", false)), tl::unexpected(std::string("the export failed")));
+    EXPECT_EQ(AtomicFile::replaceFolder(dir / "export", fill("half", false)), tl::unexpected(AtomicFile::Failure{"the export failed"}));
     EXPECT_EQ(readFile(dir / "export" / "index.html"), "two");
     EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"export"}));  // nothing temporary left beside it
 

@@ -67,7 +67,7 @@ TEST(ExportOptions, DecodingNeedsEveryKeyWithAValueOfItsKind) {
         without.erase(key);
         const auto decoded = ExportOptions::decode(without);
         ASSERT_FALSE(decoded) << key;
-        EXPECT_NE(decoded.error().find(key), std::string::npos) << decoded.error();
+        EXPECT_NE(decoded.error().description().find(key), std::string::npos);
     }
     const std::pair<const char*, ordered_json> wrong[] = {{"paper", "b5"}, {"meName", nullptr}, {"exportedAt", 1.5}};
     for (const auto& [key, value] : wrong) {

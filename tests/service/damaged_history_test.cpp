@@ -123,7 +123,7 @@ TEST_F(DamagedHistory, DamageSQLiteReadsPastFailsExportAndVerifyButNotListing) {
 
     const auto verified = Verification::run(*history, (fixture.temp() / "none.pdf").string());
     ASSERT_FALSE(verified);
-    EXPECT_EQ(verified.error(), exported.error().text);
+    EXPECT_EQ(verified.error().description(), exported.error().text);
 }
 
 TEST_F(DamagedHistory, AnErrorWhileSteppingFailsTheLoadInsteadOfShorteningIt) {

@@ -176,10 +176,8 @@ TEST(RealHistoryLegacy, IOS5HistoriesAreRefusedAsNotUnderstood) {
         const fs::path path = copyDatabase(realdata / "databases" / name, dir);
         auto db = MessagesDatabase::open(path.string());
         ASSERT_FALSE(db) << name;
-        const auto* failure = std::get_if<MessagesDatabase::Failure>(&db.error());
-        ASSERT_TRUE(failure) << name;
         // The legacy schema keeps its messages without chats.
-        EXPECT_EQ(*failure, MessagesDatabase::Failure::unrecognized("no chat table")) << name;
+        EXPECT_EQ(db.error(), MessagesDatabase::Failure::unrecognized("no chat table")) << name;
     }
 }
 

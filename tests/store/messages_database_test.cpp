@@ -18,8 +18,7 @@ using Kind = MessagesDatabase::Failure::Kind;
 std::optional<MessagesDatabase::Failure> openFailure(const fs::path& path) {
     auto db = MessagesDatabase::open(path.string());
     if (db) return std::nullopt;
-    if (const auto* f = std::get_if<MessagesDatabase::Failure>(&db.error())) return *f;
-    return MessagesDatabase::Failure::unrecognized("other failure");
+    return db.error();
 }
 
 std::unique_ptr<MessagesDatabase> openOrDie(const fs::path& path) {

@@ -77,13 +77,11 @@ std::string joined(const Range& items, std::string_view separator, Piece&& piece
 
 }  // namespace
 
-std::string exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
-                         std::string* fingerprintHex) {
+Output exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media) {
     const std::string zone = options.timeZone();
     const InternetDateFormat dates(zone);
     const std::string me = options.me();
     const Fingerprint::Result fingerprint = Fingerprint::compute(thread, media);
-    if (fingerprintHex) *fingerprintHex = fingerprint.hex;
 
     const std::vector<Participant>& participants = thread.conversation.participants;
     std::vector<std::string> names;
@@ -160,7 +158,7 @@ std::string exportThread(const MessageThread& thread, const ExportOptions& optio
         row.cell(m.guid);
         row.end();
     }
-    return out;
+    return Output{std::move(out), fingerprint.hex};
 }
 
 }  // namespace quillmark::CSVExporter

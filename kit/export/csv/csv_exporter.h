@@ -11,8 +11,8 @@
 // offset zero). The owner is named options.me(). A file that is not on this computer shows as "not on this
 // Mac" in the hash column while its name stays in the names column.
 //
-//   std::string bytes = CSVExporter::exportThread(thread, options, AttachmentMedia::shared());
-//   AtomicFile::write(path, bytes);
+//   auto csv = CSVExporter::exportThread(thread, options, AttachmentMedia::shared());
+//   AtomicFile::write(path, csv.bytes);   csv.fingerprint;
 #pragma once
 
 #include <string>
@@ -23,10 +23,12 @@
 
 namespace quillmark::CSVExporter {
 
-// exportThread: the file's bytes. Never fails; absent values give empty cells. Hashes the attachment
-// files once, through `media`; the fingerprint this takes along the way is left in `fingerprint` when
-// one is given, so that a caller who shows it need not compute it again.
-std::string exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
-                         std::string* fingerprint = nullptr);
+struct Output {
+    std::string bytes;        // the file
+    std::string fingerprint;  // of the messages, taken along the way: the attachment files are hashed once
+};
+
+// exportThread: the file's bytes and the messages' fingerprint. Never fails; absent values give empty cells.
+Output exportThread(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media);
 
 }  // namespace quillmark::CSVExporter

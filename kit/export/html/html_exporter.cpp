@@ -173,8 +173,8 @@ void appendAttachment(std::string& out, const Attachment& attachment, const Plac
     }
 }
 
-std::string folderError(const fs::path& path, const std::error_code& error) {
-    return "Could not create the folder \u201c" + path.string() + "\u201d: " + error.message() + ".";
+Failure folderError(const fs::path& path, const std::error_code& error) {
+    return {"Could not create the folder \u201c" + path.string() + "\u201d: " + error.message() + "."};
 }
 
 }  // namespace
@@ -261,7 +261,7 @@ std::string safeFileName(std::string_view name) {
     return out;
 }
 
-tl::expected<Result, std::string> exportThread(const MessageThread& thread, const ExportOptions& options,
+tl::expected<Result, Failure> exportThread(const MessageThread& thread, const ExportOptions& options,
                                                const fs::path& folder, AttachmentMedia& media) {
     const fs::path files = folder / "files";
     std::error_code error;

@@ -23,11 +23,16 @@
 
 #include <tl/expected.hpp>
 
+#include "core/failure.h"
+
 #include "conversations/message_thread.h"
 #include "export/attachment_media.h"
 #include "export/export_options.h"
 
 namespace quillmark::HTMLExporter {
+
+// A sentence naming the path and the system's reason.
+using Failure = SentenceFailure;
 
 struct Result {
     std::filesystem::path index;  // the folder + "index.html"
@@ -40,7 +45,7 @@ struct Result {
 // sentence naming the path and the system's reason, only when "files" cannot be made or the page cannot
 // be written; attachments copied before such a failure stay. A missing attachment never fails it: it shows
 // as "not on this Mac", and one that cannot be copied as "could not be copied".
-[[nodiscard]] tl::expected<Result, std::string> exportThread(const MessageThread& thread,
+[[nodiscard]] tl::expected<Result, Failure> exportThread(const MessageThread& thread,
                                                              const ExportOptions& options,
                                                              const std::filesystem::path& folder,
                                                              AttachmentMedia& media);

@@ -139,8 +139,8 @@ graphics::DocumentInfo documentInfo(const MessageThread& thread, const ExportOpt
     return info;
 }
 
-Output render(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
-              const Progress& progress, int pictureThreads) {
+tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
+                                     const Progress& progress, int pictureThreads) {
     auto report = [&](double fraction) {
         if (progress) progress(fraction);
     };
@@ -179,7 +179,9 @@ Output render(const MessageThread& thread, const ExportOptions& options, Attachm
     std::string title = documentTitle(thread, options);
     std::string range = dateRange(thread, Dates(options));
     graphics::PDFWriter writer(documentInfo(thread, options, fingerprint.hex, record), {size.width, size.height});
-    if (!writer.isValid()) return Output{{}, 0, fingerprint.hex, std::move(record)};
+    const Failure unwritable{"The PDF library could not make the document (out of memory, or a font or picture it "
+                             "could not draw)."};
+    if (!writer.isValid()) return tl::unexpected(unwritable);
 
     for (int i = 0; i < count; ++i) {
         writer.page([&](graphics::Canvas& canvas) {
@@ -193,10 +195,9 @@ Output render(const MessageThread& thread, const ExportOptions& options, Attachm
         if (i % 8 == 0) report(0.5 + (i + 1) / 2.0 / count);
     }
     std::vector<uint8_t> data = writer.finish();
+    if (data.empty()) return tl::unexpected(unwritable);
     report(1.0);
-    // A document that could not be finished is no document: no pages were written.
-    int written = data.empty() ? 0 : count;
-    return Output{std::move(data), written, fingerprint.hex, std::move(record)};
+    return Output{std::move(data), count, fingerprint.hex, std::move(record)};
 }
 
 }  // namespace quillmark::PDFRenderer

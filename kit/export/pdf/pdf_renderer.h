@@ -8,8 +8,8 @@
 //
 //   auto out = PDFRenderer::render(thread, options, AttachmentMedia::shared(),
 //                                  [](double done) { /* 0.1, 0.5, …, 1.0 */ });
-//   if (out.data.empty()) ...                    // the PDF could not be made
-//   out.pages; out.fingerprint; out.record.encoded();
+//   if (!out) show(out.error().description());
+//   out->pages; out->fingerprint; out->record.encoded();
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,10 @@
 #include <string>
 #include <vector>
 
+#include <tl/expected.hpp>
+
 #include "conversations/message_thread.h"
+#include "core/failure.h"
 #include "export/attachment_media.h"
 #include "export/export_options.h"
 #include "export/graphics/canvas.h"
@@ -27,8 +30,11 @@
 
 namespace quillmark::PDFRenderer {
 
+// Why a PDF could not be made.
+using Failure = SentenceFailure;
+
 struct Output {
-    std::vector<uint8_t> data;  // the PDF; empty when it could not be made
+    std::vector<uint8_t> data;  // the PDF
     int pages = 0;
     std::string fingerprint;    // 64 lowercase hex digits
     VerificationRecord record;  // as embedded in the Keywords
@@ -38,11 +44,11 @@ struct Output {
 // layout, then after every eighth page, then 1.0.
 using Progress = std::function<void(double)>;
 
-// render: the PDF of the thread. It never fails: when the PDF cannot be written the data is empty and
-// pages is 0, with the fingerprint and the record filled in as usual. Pictures are prepared on
+// render: the PDF of the thread, or the failure of the PDF library to make it. Pictures are prepared on
 // `pictureThreads` threads before the layout runs.
-Output render(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
-              const Progress& progress = {}, int pictureThreads = 2);
+[[nodiscard]] tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOptions& options,
+                                                   AttachmentMedia& media, const Progress& progress = {},
+                                                   int pictureThreads = 2);
 
 // content: the rectangle inside which the layout's blocks are placed: 54 points at the sides, 43.2 at the
 // top (plus 28 for the record layout's running header), 69.2 at the bottom for the footer.

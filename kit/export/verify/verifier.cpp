@@ -153,7 +153,9 @@ Outcome verify(const std::string& path, Library& library, AttachmentMedia& media
     auto thread = library.thread(narrowed, DateRange{record->start, record->end}, record->names);
     if (!thread) return ConversationMissing{};
 
-    const PDFRenderer::Output again = PDFRenderer::render(*thread, record->options, media);
+    const auto made = PDFRenderer::render(*thread, record->options, media);
+    if (!made) return NotAnExport{};
+    const PDFRenderer::Output& again = *made;
     auto rendered = graphics::PDFDocument::open(again.data);
     if (!rendered) return NotAnExport{};
 

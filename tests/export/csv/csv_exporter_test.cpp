@@ -28,7 +28,7 @@ MessageThread group() {
 
 TEST(CSVExporter, EmptyThreadIsTheMarkAndTheHeader) {
     AttachmentMedia media;
-    EXPECT_EQ(CSVExporter::exportThread(group(), options(), media), std::string("\xEF\xBB\xBF") + header);
+    EXPECT_EQ(CSVExporter::exportThread(group(), options(), media).bytes, std::string("\xEF\xBB\xBF") + header);
 }
 
 TEST(CSVExporter, EveryColumnOfASmallThreadByteForByte) {
@@ -65,7 +65,7 @@ TEST(CSVExporter, EveryColumnOfASmallThreadByteForByte) {
 
     thread.messages = {hello, reply, event, poll, vote};
     AttachmentMedia media;
-    const std::string csv = CSVExporter::exportThread(thread, options("America/New_York", "en_US", "Sam"), media);
+    const std::string csv = CSVExporter::exportThread(thread, options("America/New_York", "en_US", "Sam"), media).bytes;
     EXPECT_EQ(csv,
               std::string("\xEF\xBB\xBF") + header +
                   "2024-01-15T12:00:00-05:00,America/New_York,Sam,,Anna Berg; Ben; +4915112345678,iMessage,"
@@ -87,21 +87,21 @@ TEST(CSVExporter, ZeroOffsetIsZAndAnUnknownZoneIsTheMachines) {
     MessageThread thread = group();
     thread.messages = {message(1, utc(2024, 3, 5, 19, 7, 9), "x")};
     AttachmentMedia media;
-    const std::string inUTC = CSVExporter::exportThread(thread, options("UTC"), media);
+    const std::string inUTC = CSVExporter::exportThread(thread, options("UTC"), media).bytes;
     EXPECT_NE(inUTC.find("\r\n2024-03-05T19:07:09Z,UTC,"), std::string::npos) << inUTC;
     // London is at offset zero in winter but is still named as itself.
-    const std::string inLondon = CSVExporter::exportThread(thread, options("Europe/London"), media);
+    const std::string inLondon = CSVExporter::exportThread(thread, options("Europe/London"), media).bytes;
     EXPECT_NE(inLondon.find("\r\n2024-03-05T19:07:09Z,Europe/London,"), std::string::npos);
-    EXPECT_NE(CSVExporter::exportThread(thread, options("Asia/Kathmandu"), media).find("2024-03-06T00:52:09+05:45"),
+    EXPECT_NE(CSVExporter::exportThread(thread, options("Asia/Kathmandu"), media).bytes.find("2024-03-06T00:52:09+05:45"),
               std::string::npos);
 
     const testing::ScopedEnv tz("TZ", "Asia/Tokyo");
-    const std::string unknown = CSVExporter::exportThread(thread, options("Atlantis/Capital"), media);
+    const std::string unknown = CSVExporter::exportThread(thread, options("Atlantis/Capital"), media).bytes;
     EXPECT_NE(unknown.find("\r\n2024-03-06T04:07:09+09:00,Asia/Tokyo,"), std::string::npos) << unknown;
 
     // Before 1970 too, fractions are cut to the second, not rounded.
     thread.messages[0].date = Date{-0.5};
-    EXPECT_NE(CSVExporter::exportThread(thread, options("UTC"), media).find("\r\n1969-12-31T23:59:59Z,"),
+    EXPECT_NE(CSVExporter::exportThread(thread, options("UTC"), media).bytes.find("\r\n1969-12-31T23:59:59Z,"),
               std::string::npos);
 }
 

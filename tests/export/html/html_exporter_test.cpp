@@ -280,14 +280,14 @@ TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
     const fs::path file = dir.write("plain", "x");
     auto result = HTMLExporter::exportThread(t, options(), file, media);
     ASSERT_FALSE(result);
-    EXPECT_NE(result.error().find(file.string() + "/files"), std::string::npos) << result.error();
-    EXPECT_NE(result.error().find("Not a directory"), std::string::npos) << result.error();
+    EXPECT_NE(result.error().description().find(file.string() + "/files"), std::string::npos) << result.error();
+    EXPECT_NE(result.error().description().find("Not a directory"), std::string::npos) << result.error();
 
     // The page cannot take the place of a folder named index.html.
     fs::create_directories(dir / "out" / "index.html" / "inner");
     result = HTMLExporter::exportThread(t, options(), dir / "out", media);
     ASSERT_FALSE(result);
-    EXPECT_NE(result.error().find((dir / "out" / "index.html").string()), std::string::npos) << result.error();
+    EXPECT_NE(result.error().description().find((dir / "out" / "index.html").string()), std::string::npos) << result.error();
     EXPECT_EQ(filesIn(dir / "out"), (std::set<std::string>{"files", "index.html"}));
 
     // A folder where the history names a file is no file of the history: named, not linked.

@@ -77,7 +77,7 @@ TEST_F(PDFRendererTest, RecordExportCarriesItsInformationRecordAndFooters) {
     t.range = DateRange{Date{1709251200}, std::nullopt};
     auto o = options(ExportLayout::record);
     std::vector<double> progress;
-    auto out = PDFRenderer::render(t, o, media, [&](double p) { progress.push_back(p); });
+    auto out = *PDFRenderer::render(t, o, media, [&](double p) { progress.push_back(p); });
     ASSERT_FALSE(out.data.empty());
     EXPECT_EQ(out.pages, 2);  // the cover, then the messages
     EXPECT_EQ(out.fingerprint, Fingerprint::compute(t, media).hex);
@@ -122,7 +122,7 @@ TEST_F(PDFRendererTest, RecordExportCarriesItsInformationRecordAndFooters) {
 TEST_F(PDFRendererTest, DocumentInformationThroughPdfinfo) {
     if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
     auto t = thread(oneToOne(), {message(1, march5, anna, "Hello")});
-    auto out = PDFRenderer::render(t, options(ExportLayout::record, Paper::a4, "   "), media);
+    auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::a4, "   "), media);
     auto info = run("pdfinfo '" + write(out).string() + "'");
     ASSERT_TRUE(info);
     EXPECT_NE(info->find("Title:           Messages with Anna Berg\n"), std::string::npos) << *info;
@@ -137,7 +137,7 @@ TEST_F(PDFRendererTest, DocumentInformationThroughPdfinfo) {
 }
 
 TEST_F(PDFRendererTest, EmptyOwnerNameAndEmptyThread) {
-    auto out = PDFRenderer::render(thread(oneToOne(), {}), options(ExportLayout::record, Paper::letter, ""), media);
+    auto out = *PDFRenderer::render(thread(oneToOne(), {}), options(ExportLayout::record, Paper::letter, ""), media);
     auto pdf = graphics::PDFDocument::open(out.data);
     ASSERT_TRUE(pdf);
     EXPECT_EQ(out.pages, 1);
@@ -149,7 +149,7 @@ TEST_F(PDFRendererTest, EmptyOwnerNameAndEmptyThread) {
 TEST_F(PDFRendererTest, FooterAndHeaderSitWhereTheyBelongOnA4) {
     if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
     auto t = thread(oneToOne(), chatter(3));
-    auto out = PDFRenderer::render(t, options(ExportLayout::record, Paper::a4), media);
+    auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::a4), media);
     auto html = run("pdftotext -bbox -f 2 -l 2 '" + write(out).string() + "' -");
     ASSERT_TRUE(html);
     // Each word as xMin, yMin, xMax, yMax, at its first occurrence; the last word on its own.
@@ -174,7 +174,7 @@ TEST_F(PDFRendererTest, FooterAndHeaderSitWhereTheyBelongOnA4) {
 TEST_F(PDFRendererTest, BookExportHasPageNumbersFromPageTwoOnly) {
     auto t = thread(oneToOne(), {message(1, march5, anna, "Hello"), message(2, march5 + 60, std::nullopt, "Hi")});
     auto o = options(ExportLayout::book);
-    auto out = PDFRenderer::render(t, o, media);
+    auto out = *PDFRenderer::render(t, o, media);
     auto pdf = graphics::PDFDocument::open(out.data);
     ASSERT_TRUE(pdf);
     EXPECT_EQ(out.pages, 2);
@@ -195,7 +195,7 @@ TEST_F(PDFRendererTest, BookExportHasPageNumbersFromPageTwoOnly) {
 TEST_F(PDFRendererTest, LongExportReportsProgressEveryEighthPage) {
     auto t = thread(oneToOne(), chatter(600));
     std::vector<double> progress;
-    auto out = PDFRenderer::render(t, options(ExportLayout::record), media, [&](double p) { progress.push_back(p); });
+    auto out = *PDFRenderer::render(t, options(ExportLayout::record), media, [&](double p) { progress.push_back(p); });
     ASSERT_GT(out.pages, 9);
     std::vector<double> expected{0.1, 0.5};
     for (int i = 0; i < out.pages; i += 8) expected.push_back(0.5 + (i + 1) / 2.0 / out.pages);
@@ -218,8 +218,8 @@ TEST_F(PDFRendererTest, SameExportGivesTheSameBytesWithPicturesMadeOnOneOrTwoThr
     }
     auto t = thread(oneToOne(), messages);
     for (ExportLayout layout : {ExportLayout::book, ExportLayout::record}) {
-        auto oneThread = PDFRenderer::render(t, options(layout), media, {}, 1);
-        auto twoThreads = PDFRenderer::render(t, options(layout), media, {}, 2);
+        auto oneThread = *PDFRenderer::render(t, options(layout), media, {}, 1);
+        auto twoThreads = *PDFRenderer::render(t, options(layout), media, {}, 2);
         EXPECT_EQ(oneThread.data, twoThreads.data);
         EXPECT_GT(oneThread.data.size(), 6000u);
     }

@@ -63,7 +63,7 @@ PDFRenderer::Output exportTo(Library& library, const fs::path& pdf) {
     auto thread = library.thread(conversation, DateRange::all);
     EXPECT_TRUE(thread);
     AttachmentMedia media;
-    auto out = PDFRenderer::render(*thread, recordOptions(), media);
+    auto out = *PDFRenderer::render(*thread, recordOptions(), media);
     std::ofstream(pdf, std::ios::binary).write(reinterpret_cast<const char*>(out.data.data()),
                                                static_cast<std::streamsize>(out.data.size()));
     return out;
