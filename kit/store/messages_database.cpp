@@ -1,9 +1,13 @@
 #include "store/messages_database.h"
 
+#include <algorithm>
+#include <compare>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <filesystem>
+#include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <dirent.h>
@@ -208,7 +212,139 @@ std::string MessagesDatabase::chatsQuery() const {
            ", " + x("style") + ", " + x("service_name") + "\nFROM chat c";
 }
 
-MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::chats() {
+namespace {
+
+// A raw date in SQLite's order when every stored date is an integer or NULL: NULL before every number.
+struct DateKey {
+    bool present = false;
+    int64_t value = 0;
+    friend auto operator<=>(const DateKey&, const DateKey&) = default;
+};
+
+// What one chat's rows of the message table add up to.
+struct ChatTally {
+    int64_t count = 0;                // messages that are not reactions
+    std::optional<int64_t> first;     // their smallest date (NULL dates left out, as min() does)
+    std::optional<int64_t> last;      // their largest date
+    std::optional<std::pair<DateKey, int64_t>> latest;  // date and ROWID of the newest message that can be the last
+};
+
+}  // namespace
+
+struct MessagesDatabase::ChatScan {
+    std::unordered_map<int64_t, ChatTally> chats;
+    // False when some message's date is stored as a real, a text or a blob: SQLite orders those otherwise
+    // than their integer values, so the tallies above are not used and SQLite sorts instead.
+    bool integerDates = true;
+};
+
+namespace {
+
+// Reactions (types 1000 to 3999) are not counted as messages and are never the last message.
+std::string notReaction(const std::set<std::string>& messageColumns, bool zeroTerm) {
+    if (!messageColumns.count("associated_message_type")) return "1";
+    return zeroTerm ? "(m.associated_message_type IS NULL OR m.associated_message_type = 0 OR "
+                      "m.associated_message_type NOT BETWEEN 1000 AND 3999)"
+                    : "(m.associated_message_type IS NULL OR m.associated_message_type NOT BETWEEN 1000 AND 3999)";
+}
+
+}  // namespace
+
+namespace {
+
+// Adds one message of a chat to the chat's tally.
+void tallyMessage(ChatTally& tally, DateKey date, int64_t messageID, bool counted, bool shown) {
+    if (counted) {
+        ++tally.count;
+        if (date.present) {
+            if (!tally.first || date.value < *tally.first) tally.first = date.value;
+            if (!tally.last || date.value > *tally.last) tally.last = date.value;
+        }
+    }
+    if (shown) {
+        const std::pair<DateKey, int64_t> key{date, messageID};
+        if (!tally.latest || key > *tally.latest) tally.latest = key;
+    }
+}
+
+}  // namespace
+
+// One pass over the message table in ROWID order, the order in which it lies in the file. The chats of each
+// message come from the join table, read whole beforehand and sorted by message: looking them up per
+// message costs two index searches each, and joining the other way round (chat first) visits the message
+// table once per chat in random order, several times slower again on a large history.
+MessagesDatabase::Result<void> MessagesDatabase::scanChats(ChatScan& scan) {
+    const std::string counted = notReaction(messageColumns_, true);
+    // A group membership change (item type 1) is never the last message either.
+    const std::string shown = notReaction(messageColumns_, false) + " AND " + messageColumn("item_type") + " IS NOT 1";
+
+    // (message ROWID, chat ROWID) of every join row; nothing when a key is stored as something other than
+    // an integer, which SQLite's join compares by its own rules: then SQLite joins.
+    // The chats are numbered as they come, so that a message finds its chat's tally without a search.
+    std::vector<int64_t> chatIDs;
+    std::vector<ChatTally> tallies;
+    std::unordered_map<int64_t, uint32_t> numbers;
+    auto number = [&](int64_t chatID) {
+        auto [it, added] = numbers.try_emplace(chatID, static_cast<uint32_t>(chatIDs.size()));
+        if (added) chatIDs.push_back(chatID);
+        return it->second;
+    };
+    auto add = [&](Statement& st, uint32_t chat, int first) {
+        const int date = first + 1;
+        if (!st.isInteger(date) && !st.isNull(date)) scan.integerDates = false;
+        if (tallies.size() <= chat) tallies.resize(chat + 1);
+        tallyMessage(tallies[chat], {!st.isNull(date), st.int64(date)}, st.int64(first), st.int64(first + 2) != 0,
+                     st.int64(first + 3) != 0);
+    };
+    auto finish = [&](Result<void> stepped) -> Result<void> {
+        if (!stepped) return stepped;
+        for (size_t i = 0; i < tallies.size(); ++i) scan.chats[chatIDs[i]] = tallies[i];
+        return {};
+    };
+
+    // (message ROWID, chat number) of every join row, unless a key is stored as something other than an
+    // integer, which SQLite's join compares by its own rules: then SQLite joins.
+    std::vector<std::pair<int64_t, uint32_t>> joins;
+    bool integerKeys = true;
+    {
+        auto statement = db_->prepare("SELECT message_id, chat_id FROM chat_message_join");
+        if (!statement) return tl::unexpected(statement.error());
+        Statement& st = **statement;
+        int64_t previousChat = 0;
+        uint32_t previousNumber = UINT32_MAX;
+        if (auto rows = st.forEachRow([&] {
+            if (!st.isInteger(0) || !st.isInteger(1)) integerKeys = false;
+            const int64_t chatID = st.int64(1);
+            if (previousNumber == UINT32_MAX || chatID != previousChat) previousNumber = number(chatID);
+            previousChat = chatID;
+            joins.emplace_back(st.int64(0), previousNumber);
+        }); !rows)
+            return tl::unexpected(rows.error());
+    }
+
+    if (!integerKeys) {
+        joins = {};
+        auto statement = db_->prepare("SELECT j.chat_id, m.ROWID, m.date, " + counted + ", " + shown +
+                                      "\nFROM message m CROSS JOIN chat_message_join j ON j.message_id = m.ROWID");
+        if (!statement) return tl::unexpected(statement.error());
+        Statement& st = **statement;
+        return finish(st.forEachRow([&] { add(st, number(st.int64(0)), 1); }));
+    }
+
+    if (!std::is_sorted(joins.begin(), joins.end())) std::sort(joins.begin(), joins.end());
+    tallies.resize(chatIDs.size());
+    auto statement = db_->prepare("SELECT m.ROWID, m.date, " + counted + ", " + shown + "\nFROM message m");
+    if (!statement) return tl::unexpected(statement.error());
+    Statement& st = **statement;
+    size_t next = 0;
+    return finish(st.forEachRow([&] {
+        const int64_t messageID = st.int64(0);
+        while (next < joins.size() && joins[next].first < messageID) ++next;
+        for (size_t i = next; i < joins.size() && joins[i].first == messageID; ++i) add(st, joins[i].second, 0);
+    }));
+}
+
+MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::listedChats(const ChatScan& scan) {
     std::map<int64_t, ChatRow> byID;
     {
         auto statement = db_->prepare(chatsQuery());
@@ -237,17 +373,18 @@ MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::chats() {
         }); !rows)
             return tl::unexpected(rows.error());
     }
-    {
-        const std::string filter =
-            messageColumns_.count("associated_message_type")
-                ? "AND (m.associated_message_type IS NULL OR m.associated_message_type = 0 OR "
-                  "m.associated_message_type NOT BETWEEN 1000 AND 3999)"
-                : "";
-        const std::string sql =
-            "SELECT j.chat_id, count(*), min(m.date), max(m.date) FROM chat_message_join j JOIN message m ON m.ROWID = "
-            "j.message_id\nWHERE 1 " +
-            filter + " GROUP BY j.chat_id";
-        auto statement = db_->prepare(sql);
+    if (scan.integerDates) {
+        for (const auto& [id, tally] : scan.chats) {
+            auto it = byID.find(id);
+            if (it == byID.end()) continue;
+            it->second.messageCount = tally.count;
+            it->second.firstRaw = tally.first.value_or(0);
+            it->second.lastRaw = tally.last.value_or(0);
+        }
+    } else {
+        auto statement = db_->prepare("SELECT j.chat_id, count(*), min(m.date), max(m.date)\nFROM message m CROSS "
+                                      "JOIN chat_message_join j ON j.message_id = m.ROWID\nWHERE " +
+                                      notReaction(messageColumns_, true) + " GROUP BY j.chat_id");
         if (!statement) return tl::unexpected(statement.error());
         Statement& st = **statement;
         if (auto rows = st.forEachRow([&] {
@@ -263,34 +400,74 @@ MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::chats() {
     result.reserve(byID.size());
     for (auto& [id, chat] : byID)
         if (chat.messageCount > 0) result.push_back(std::move(chat));
-    std::stable_sort(result.begin(), result.end(),
-                     [](const ChatRow& a, const ChatRow& b) { return a.lastRaw > b.lastRaw; });
+    std::sort(result.begin(), result.end(), [](const ChatRow& a, const ChatRow& b) {
+        return a.lastRaw != b.lastRaw ? a.lastRaw > b.lastRaw : a.id > b.id;
+    });
     return result;
 }
 
-std::string MessagesDatabase::lastMessageQuery() const {
-    const std::string filter =
-        messageColumns_.count("associated_message_type")
-            ? "AND (m.associated_message_type IS NULL OR m.associated_message_type NOT BETWEEN 1000 AND 3999)"
-            : "";
-    return "SELECT m.text, " + messageColumn("attributedBody") + ", " + messageColumn("cache_has_attachments") +
-           ", m.is_from_me FROM chat_message_join j JOIN message m ON m.ROWID = j.message_id\nWHERE j.chat_id = ? " +
-           filter + " AND " + messageColumn("item_type") + " IS NOT 1 ORDER BY m.date DESC LIMIT 1";
-}
-
-MessagesDatabase::Result<std::map<int64_t, LastMessage>> MessagesDatabase::last(const std::vector<int64_t>& chatIDs) {
+MessagesDatabase::Result<std::map<int64_t, LastMessage>> MessagesDatabase::lastMessages(
+    const ChatScan& scan, const std::vector<int64_t>& chatIDs) {
     std::map<int64_t, LastMessage> result;
     if (chatIDs.empty()) return result;
-    auto statement = db_->prepare(lastMessageQuery());
-    if (!statement) return tl::unexpected(statement.error());
-    Statement& st = **statement;
+    auto fetch = db_->prepare("SELECT m.text, " + messageColumn("attributedBody") + ", " +
+                              messageColumn("cache_has_attachments") + ", m.is_from_me FROM message m WHERE m.ROWID = ?");
+    if (!fetch) return tl::unexpected(fetch.error());
+    std::unique_ptr<Statement> newest;
+    if (!scan.integerDates) {
+        auto statement = db_->prepare(
+            "SELECT m.ROWID FROM chat_message_join j JOIN message m ON m.ROWID = j.message_id\nWHERE j.chat_id = ? AND " +
+            notReaction(messageColumns_, false) + " AND " + messageColumn("item_type") +
+            " IS NOT 1 ORDER BY m.date DESC, m.ROWID DESC LIMIT 1");
+        if (!statement) return tl::unexpected(statement.error());
+        newest = std::move(*statement);
+    }
     for (int64_t chatID : chatIDs) {
-        auto row = st.run({BindValue{chatID}});
+        std::optional<int64_t> messageID;
+        if (newest) {
+            auto row = newest->run({BindValue{chatID}});
+            if (!row) return tl::unexpected(row.error());
+            if (*row) messageID = newest->int64(0);
+        } else if (const auto tally = scan.chats.find(chatID); tally != scan.chats.end() && tally->second.latest) {
+            messageID = tally->second.latest->second;
+        }
+        if (!messageID) continue;
+        Statement& st = **fetch;
+        auto row = st.run({BindValue{*messageID}});
         if (!row) return tl::unexpected(row.error());
         if (!*row) continue;
         result[chatID] = LastMessage{st.string(0), st.data(1), st.int64(2) != 0, st.int64(3) != 0};
     }
     return result;
+}
+
+MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::chats() {
+    ChatScan scan;
+    if (auto scanned = scanChats(scan); !scanned) return tl::unexpected(scanned.error());
+    return listedChats(scan);
+}
+
+MessagesDatabase::Result<std::map<int64_t, LastMessage>> MessagesDatabase::last(const std::vector<int64_t>& chatIDs) {
+    if (chatIDs.empty()) return std::map<int64_t, LastMessage>{};
+    ChatScan scan;
+    if (auto scanned = scanChats(scan); !scanned) return tl::unexpected(scanned.error());
+    return lastMessages(scan, chatIDs);
+}
+
+MessagesDatabase::Result<MessagesDatabase::ChatList> MessagesDatabase::chatList() {
+    ChatScan scan;
+    if (auto scanned = scanChats(scan); !scanned) return tl::unexpected(scanned.error());
+    ChatList list;
+    auto chats = listedChats(scan);
+    if (!chats) return tl::unexpected(chats.error());
+    list.chats = std::move(*chats);
+    std::vector<int64_t> chatIDs;
+    chatIDs.reserve(list.chats.size());
+    for (const ChatRow& chat : list.chats) chatIDs.push_back(chat.id);
+    auto last = lastMessages(scan, chatIDs);
+    if (!last) return tl::unexpected(last.error());
+    list.last = std::move(*last);
+    return list;
 }
 
 std::string MessagesDatabase::messageQuery(const std::string& condition) const {
@@ -302,52 +479,100 @@ std::string MessagesDatabase::messageQuery(const std::string& condition) const {
            x("group_title") + ", " + x("other_handle") + ", " + x("balloon_bundle_id") + lineBreak +
            x("expressive_send_style_id") + ", " + x("thread_originator_guid") + lineBreak + x("date_edited") + ", " +
            x("date_retracted") + ", " + x("message_summary_info") + lineBreak + x("is_audio_message") +
-           ", j.chat_id\nFROM chat_message_join j JOIN message m ON m.ROWID = j.message_id\nWHERE " + condition +
-           "\nORDER BY m.date, m.ROWID";
+           ", j.chat_id\nFROM chat_message_join j JOIN message m ON m.ROWID = j.message_id\nWHERE " + condition;
 }
 
+namespace {
+
+// Puts rows[order[i]] at position i for every i, following the permutation's cycles, so that a hundred
+// thousand rows are not held twice.
+void arrange(std::vector<MessageRow>& rows, std::vector<size_t>& order) {
+    for (size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start) continue;
+        MessageRow held = std::move(rows[start]);
+        size_t at = start;
+        while (order[at] != start) {
+            const size_t from = order[at];
+            rows[at] = std::move(rows[from]);
+            order[at] = at;
+            at = from;
+        }
+        rows[at] = std::move(held);
+        order[at] = at;
+    }
+}
+
+}  // namespace
+
+// The rows come in the order the query meets them and are sorted here: SQLite would sort them with every
+// column, bodies included, through a temporary table.
 MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::runMessageQuery(
     const std::string& condition, const std::vector<BindValue>& parameters) {
-    auto statement = db_->prepare(messageQuery(condition));
-    if (!statement) return tl::unexpected(statement.error());
-    Statement& st = **statement;
-    st.bindAll(parameters);
-    std::vector<MessageRow> result;
-    std::unordered_set<int64_t> seen;
-    if (auto rows = st.forEachRow([&] {
-        const int64_t id = st.int64(0);
-        if (!seen.insert(id).second) return;
-        MessageRow m;
-        m.id = id;
-        m.guid = st.string(1).value_or("");
-        m.text = st.string(2);
-        m.body = st.data(3);
-        m.handleID = st.int64(4);
-        m.isFromMe = st.int64(5) != 0;
-        m.date = st.int64(6);
-        m.dateRead = st.int64(7);
-        m.dateDelivered = st.int64(8);
-        m.service = st.string(9).value_or("");
-        m.subject = st.string(10);
-        m.associatedGUID = st.string(11);
-        m.associatedType = st.int64(12);
-        m.associatedEmoji = st.string(13);
-        m.itemType = st.int64(14);
-        m.groupActionType = st.int64(15);
-        m.groupTitle = st.string(16);
-        m.otherHandle = st.int64(17);
-        m.balloonBundleID = st.string(18);
-        m.effectStyle = st.string(19);
-        m.threadOriginatorGUID = st.string(20);
-        m.dateEdited = st.int64(21);
-        m.dateRetracted = st.int64(22);
-        m.summaryInfo = st.data(23);
-        m.isAudio = st.int64(24) != 0;
-        m.chatID = st.int64(25);
-        result.push_back(std::move(m));
-    }); !rows)
-        return tl::unexpected(rows.error());
-    return result;
+    const std::string query = messageQuery(condition);
+    bool sortedBySQLite = false;
+    for (;;) {
+        auto statement = db_->prepare(sortedBySQLite ? query + "\nORDER BY m.date, m.ROWID, j.chat_id" : query);
+        if (!statement) return tl::unexpected(statement.error());
+        Statement& st = **statement;
+        st.bindAll(parameters);
+        std::vector<MessageRow> rows;
+        std::vector<DateKey> dates;
+        bool integerDates = true;
+        if (auto stepped = st.forEachRow([&] {
+            if (!st.isInteger(6) && !st.isNull(6)) integerDates = false;
+            dates.push_back({!st.isNull(6), st.int64(6)});
+            MessageRow& m = rows.emplace_back();
+            m.id = st.int64(0);
+            m.guid = st.string(1).value_or("");
+            m.text = st.string(2);
+            m.body = st.data(3);
+            m.handleID = st.int64(4);
+            m.isFromMe = st.int64(5) != 0;
+            m.date = st.int64(6);
+            m.dateRead = st.int64(7);
+            m.dateDelivered = st.int64(8);
+            m.service = st.string(9).value_or("");
+            m.subject = st.string(10);
+            m.associatedGUID = st.string(11);
+            m.associatedType = st.int64(12);
+            m.associatedEmoji = st.string(13);
+            m.itemType = st.int64(14);
+            m.groupActionType = st.int64(15);
+            m.groupTitle = st.string(16);
+            m.otherHandle = st.int64(17);
+            m.balloonBundleID = st.string(18);
+            m.effectStyle = st.string(19);
+            m.threadOriginatorGUID = st.string(20);
+            m.dateEdited = st.int64(21);
+            m.dateRetracted = st.int64(22);
+            m.summaryInfo = st.data(23);
+            m.isAudio = st.int64(24) != 0;
+            m.chatID = st.int64(25);
+        }); !stepped)
+            return tl::unexpected(stepped.error());
+        if (!sortedBySQLite && !integerDates) {
+            sortedBySQLite = true;
+            continue;
+        }
+
+        if (!sortedBySQLite) {
+            std::vector<size_t> order(rows.size());
+            for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+            std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+                return std::tie(dates[a], rows[a].id, rows[a].chatID) < std::tie(dates[b], rows[b].id, rows[b].chatID);
+            });
+            arrange(rows, order);
+        }
+        // A message in two of the chats comes once, with the chat of its first row; its rows are neighbours.
+        size_t kept = 0;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (kept > 0 && rows[kept - 1].id == rows[i].id) continue;
+            if (kept != i) rows[kept] = std::move(rows[i]);
+            ++kept;
+        }
+        rows.resize(kept);
+        return rows;
+    }
 }
 
 MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::messages(const std::vector<int64_t>& chatIDs,

@@ -192,6 +192,8 @@ double Statement::real(int column) const { return sqlite3_column_double(stmt_, c
 
 bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
+bool Statement::isInteger(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_INTEGER; }
+
 std::optional<std::vector<uint8_t>> Statement::data(int column) const {
     if (isNull(column)) return std::nullopt;
     const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, column));
