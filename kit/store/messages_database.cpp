@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <system_error>
+#include <thread>
 #include <filesystem>
 #include <tuple>
 #include <unordered_map>
@@ -267,39 +269,77 @@ void tallyMessage(ChatTally& tally, DateKey date, int64_t messageID, bool counte
     }
 }
 
+// Adds what another part of the table found for the same chat.
+void mergeTally(ChatTally& into, const ChatTally& other) {
+    into.count += other.count;
+    if (other.first && (!into.first || *other.first < *into.first)) into.first = other.first;
+    if (other.last && (!into.last || *other.last > *into.last)) into.last = other.last;
+    if (other.latest && (!into.latest || *other.latest > *into.latest)) into.latest = other.latest;
+}
+
+// The tallies of one stretch of the message table, by chat number.
+struct Stretch {
+    std::vector<ChatTally> tallies;
+    bool integerDates = true;
+    SQLiteDatabase::Result<void> done;
+};
+
+// Tallies the messages whose ROWID lies in [from, to) (unbounded where absent); `joins` holds (message
+// ROWID, chat number) sorted by message. Reads the columns ROWID, date, counted, shown of `select`.
+void tallyStretch(SQLiteDatabase& db, const std::string& select, std::optional<int64_t> from,
+                  std::optional<int64_t> to, const std::vector<std::pair<int64_t, uint32_t>>& joins, size_t chats,
+                  Stretch& stretch) {
+    std::string sql = select + " WHERE 1";
+    std::vector<BindValue> bounds;
+    if (from) {
+        sql += " AND m.ROWID >= ?";
+        bounds.emplace_back(*from);
+    }
+    if (to) {
+        sql += " AND m.ROWID < ?";
+        bounds.emplace_back(*to);
+    }
+    auto statement = db.prepare(sql);
+    if (!statement) {
+        stretch.done = tl::unexpected(statement.error());
+        return;
+    }
+    Statement& st = **statement;
+    st.bindAll(bounds);
+    stretch.tallies.resize(chats);
+    auto next = joins.begin();
+    if (from) next = std::lower_bound(joins.begin(), joins.end(), std::pair<int64_t, uint32_t>{*from, 0});
+    stretch.done = st.forEachRow([&] {
+        const int64_t messageID = st.int64(0);
+        while (next != joins.end() && next->first < messageID) ++next;
+        if (next == joins.end() || next->first != messageID) return;
+        if (!st.isInteger(1) && !st.isNull(1)) stretch.integerDates = false;
+        const DateKey date{!st.isNull(1), st.int64(1)};
+        const bool counted = st.int64(2) != 0, shown = st.int64(3) != 0;
+        for (auto join = next; join != joins.end() && join->first == messageID; ++join)
+            tallyMessage(stretch.tallies[join->second], date, messageID, counted, shown);
+    });
+}
+
 }  // namespace
 
 // One pass over the message table in ROWID order, the order in which it lies in the file. The chats of each
 // message come from the join table, read whole beforehand and sorted by message: looking them up per
 // message costs two index searches each, and joining the other way round (chat first) visits the message
-// table once per chat in random order, several times slower again on a large history.
+// table once per chat in random order, several times slower again on a large history. The two halves of
+// the table are read at once, on this connection and on a second one.
 MessagesDatabase::Result<void> MessagesDatabase::scanChats(ChatScan& scan) {
     const std::string counted = notReaction(messageColumns_, true);
     // A group membership change (item type 1) is never the last message either.
     const std::string shown = notReaction(messageColumns_, false) + " AND " + messageColumn("item_type") + " IS NOT 1";
 
-    // (message ROWID, chat ROWID) of every join row; nothing when a key is stored as something other than
-    // an integer, which SQLite's join compares by its own rules: then SQLite joins.
     // The chats are numbered as they come, so that a message finds its chat's tally without a search.
     std::vector<int64_t> chatIDs;
-    std::vector<ChatTally> tallies;
     std::unordered_map<int64_t, uint32_t> numbers;
     auto number = [&](int64_t chatID) {
         auto [it, added] = numbers.try_emplace(chatID, static_cast<uint32_t>(chatIDs.size()));
         if (added) chatIDs.push_back(chatID);
         return it->second;
-    };
-    auto add = [&](Statement& st, uint32_t chat, int first) {
-        const int date = first + 1;
-        if (!st.isInteger(date) && !st.isNull(date)) scan.integerDates = false;
-        if (tallies.size() <= chat) tallies.resize(chat + 1);
-        tallyMessage(tallies[chat], {!st.isNull(date), st.int64(date)}, st.int64(first), st.int64(first + 2) != 0,
-                     st.int64(first + 3) != 0);
-    };
-    auto finish = [&](Result<void> stepped) -> Result<void> {
-        if (!stepped) return stepped;
-        for (size_t i = 0; i < tallies.size(); ++i) scan.chats[chatIDs[i]] = tallies[i];
-        return {};
     };
 
     // (message ROWID, chat number) of every join row, unless a key is stored as something other than an
@@ -328,20 +368,51 @@ MessagesDatabase::Result<void> MessagesDatabase::scanChats(ChatScan& scan) {
                                       "\nFROM message m CROSS JOIN chat_message_join j ON j.message_id = m.ROWID");
         if (!statement) return tl::unexpected(statement.error());
         Statement& st = **statement;
-        return finish(st.forEachRow([&] { add(st, number(st.int64(0)), 1); }));
+        return st.forEachRow([&] {
+            if (!st.isInteger(2) && !st.isNull(2)) scan.integerDates = false;
+            tallyMessage(scan.chats[st.int64(0)], {!st.isNull(2), st.int64(2)}, st.int64(1), st.int64(3) != 0,
+                         st.int64(4) != 0);
+        });
     }
 
     if (!std::is_sorted(joins.begin(), joins.end())) std::sort(joins.begin(), joins.end());
-    tallies.resize(chatIDs.size());
-    auto statement = db_->prepare("SELECT m.ROWID, m.date, " + counted + ", " + shown + "\nFROM message m");
-    if (!statement) return tl::unexpected(statement.error());
-    Statement& st = **statement;
-    size_t next = 0;
-    return finish(st.forEachRow([&] {
-        const int64_t messageID = st.int64(0);
-        while (next < joins.size() && joins[next].first < messageID) ++next;
-        for (size_t i = next; i < joins.size() && joins[i].first == messageID; ++i) add(st, joins[i].second, 0);
-    }));
+    const std::string select = "SELECT m.ROWID, m.date, " + counted + ", " + shown + "\nFROM message m";
+
+    // The middle ROWID; both ends come straight from the table's tree.
+    std::optional<int64_t> middle;
+    if (!joins.empty()) {
+        auto low = db_->scalarInt("SELECT min(ROWID) FROM message");
+        auto high = db_->scalarInt("SELECT max(ROWID) FROM message");
+        if (low && high && *high > *low) middle = *low + (*high - *low) / 2;
+    }
+    std::unique_ptr<SQLiteDatabase> second;
+    if (middle) {
+        if (auto again = db_->openAgain()) second = std::move(*again);
+    }
+
+    Stretch lower, upper;
+    if (second) {
+        std::thread helper;
+        try {
+            helper = std::thread(
+                [&] { tallyStretch(*second, select, middle, std::nullopt, joins, chatIDs.size(), upper); });
+        } catch (const std::system_error&) {
+            second.reset();
+        }
+        tallyStretch(*db_, select, std::nullopt, second ? middle : std::nullopt, joins, chatIDs.size(), lower);
+        if (helper.joinable()) helper.join();
+    } else {
+        tallyStretch(*db_, select, std::nullopt, std::nullopt, joins, chatIDs.size(), lower);
+    }
+    if (!lower.done) return lower.done;
+    if (second && !upper.done) return upper.done;
+    scan.integerDates = lower.integerDates && (!second || upper.integerDates);
+    for (size_t i = 0; i < chatIDs.size(); ++i) {
+        ChatTally& tally = scan.chats[chatIDs[i]];
+        tally = lower.tallies[i];
+        if (second) mergeTally(tally, upper.tallies[i]);
+    }
+    return {};
 }
 
 MessagesDatabase::Result<std::vector<ChatRow>> MessagesDatabase::listedChats(const ChatScan& scan) {
@@ -604,13 +675,19 @@ MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::messages(con
     return result;
 }
 
-std::string MessagesDatabase::attachmentQuery(const std::string& condition) const {
+std::string MessagesDatabase::attachmentQuery(const std::string& condition, bool fromAttachments) const {
     auto x = [&](const char* name) { return attachmentColumns_.count(name) ? std::string("a.") + name : "NULL"; };
+    // SQLite starts from the chats' messages, looking up each message and its attachments; when the
+    // history holds fewer attachments than the chats hold messages, starting from the attachments reads less.
+    const std::string from = fromAttachments ? "\nFROM message_attachment_join x\nCROSS JOIN chat_message_join j ON "
+                                               "j.message_id = x.message_id\nCROSS JOIN message m ON m.ROWID = "
+                                               "x.message_id\nJOIN attachment a ON a.ROWID = x.attachment_id\nWHERE "
+                                             : "\nFROM message_attachment_join x\nJOIN attachment a ON a.ROWID = "
+                                               "x.attachment_id\nJOIN chat_message_join j ON j.message_id = "
+                                               "x.message_id\nJOIN message m ON m.ROWID = x.message_id\nWHERE ";
     return "SELECT x.message_id, a.guid, " + x("filename") + ", " + x("mime_type") + lineBreak + x("uti") + ", " +
            x("transfer_name") + ", " + x("total_bytes") + lineBreak + x("is_sticker") + ", " + x("hide_attachment") +
-           "\nFROM message_attachment_join x\nJOIN attachment a ON a.ROWID = x.attachment_id\nJOIN chat_message_join j "
-           "ON j.message_id = x.message_id\nJOIN message m ON m.ROWID = x.message_id\nWHERE " +
-           condition + "\nORDER BY x.message_id, a.ROWID";
+           from + condition + "\nORDER BY x.message_id, a.ROWID";
 }
 
 MessagesDatabase::Result<std::map<int64_t, std::vector<AttachmentRow>>> MessagesDatabase::attachments(
@@ -618,7 +695,12 @@ MessagesDatabase::Result<std::map<int64_t, std::vector<AttachmentRow>>> Messages
     std::map<int64_t, std::vector<AttachmentRow>> result;
     if (chatIDs.empty() || attachmentColumns_.empty()) return result;
     const RangeCondition c = rangeCondition(chatIDs, startRaw, endRaw);
-    auto statement = db_->prepare(attachmentQuery(c.text));
+    std::string ids;
+    for (int64_t id : chatIDs) ids += (ids.empty() ? "" : ",") + std::to_string(id);
+    const auto attachmentLinks = db_->scalarInt("SELECT count(*) FROM message_attachment_join");
+    const auto messageLinks = db_->scalarInt("SELECT count(*) FROM chat_message_join WHERE chat_id IN (" + ids + ")");
+    const bool fromAttachments = attachmentLinks && messageLinks && *attachmentLinks < *messageLinks;
+    auto statement = db_->prepare(attachmentQuery(c.text, fromAttachments));
     if (!statement) return tl::unexpected(statement.error());
     Statement& st = **statement;
     st.bindAll(c.parameters);

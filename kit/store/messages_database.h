@@ -117,7 +117,7 @@ private:
     MessagesDatabase() = default;
     std::string messageColumn(const char* name) const;
     std::string chatsQuery() const;
-    std::string attachmentQuery(const std::string& condition) const;
+    std::string attachmentQuery(const std::string& condition, bool fromAttachments) const;
     [[nodiscard]] Result<std::vector<MessageRow>> runMessageQuery(const std::string& condition,
                                                                   const std::vector<BindValue>& parameters);
     [[nodiscard]] Result<void> scanChats(ChatScan& scan);

@@ -83,10 +83,10 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openRead
         return tl::unexpected(Failure::open(path, rc, std::move(message)));
     }
     sqlite3_busy_timeout(handle, 2000);
-    // Listing a large history reads the message table twice in random order; reading it through a memory
-    // map instead of copying each page out of the file halves that. The map is only a view of the file: it
-    // changes nothing on disk.
-    sqlite3_exec(handle, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
+    // No memory map: the history's queries read the message table in the order it lies in the file, each
+    // page once, which copying pages out of the file does as fast; a map would also count every page it
+    // touched in the process's memory, hundreds of megabytes for a large history.
+    sqlite3_exec(handle, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
 
     // SQLite reads the file only now: a foreign file or a refused read shows here.
     sqlite3_stmt* probe = nullptr;
@@ -103,7 +103,14 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openRead
         return tl::unexpected(Failure::open(path, code, std::move(message)));
     }
     sqlite3_finalize(probe);
-    return std::unique_ptr<SQLiteDatabase>(new SQLiteDatabase(handle, path));
+    std::unique_ptr<SQLiteDatabase> database(new SQLiteDatabase(handle, path));
+    database->readOnlyParameters_ = extraParameters;
+    return database;
+}
+
+SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openAgain() const {
+    if (!readOnlyParameters_) return tl::unexpected(Failure::open(path_, SQLITE_MISUSE, "not opened read-only"));
+    return openReadOnly(path_, *readOnlyParameters_);
 }
 
 SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openCreating(const std::string& path) {

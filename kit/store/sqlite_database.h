@@ -104,12 +104,16 @@ public:
     int64_t lastInsertRowID() const;
     const std::string& path() const { return path_; }
 
+    // Another read-only connection to the same file, opened the same way, for work on a second thread.
+    [[nodiscard]] Result<std::unique_ptr<SQLiteDatabase>> openAgain() const;
+
 private:
     SQLiteDatabase(sqlite3* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
     [[nodiscard]] Result<std::set<std::string>> collect(const std::string& sql, int column);
 
     sqlite3* handle_;
     std::string path_;
+    std::optional<std::string> readOnlyParameters_;  // set for a read-only connection
 };
 
 class Statement {
