@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "body/attributed_body.h"
@@ -210,19 +213,91 @@ bool fileExistsOnDisk(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
+namespace {
+
+// The answers of the callbacks for a set of rows, asked once each on the calling thread, so that the
+// messages can be made on several threads that only read them.
+class Answers {
+public:
+    Answers(const std::vector<const MessageRow*>& rows, const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
+            const ParticipantLookup& participant, const PathResolver& resolve, const FileExists& fileExists) {
+        auto person = [&](int64_t handleID) {
+            if (!people_.count(handleID)) people_.emplace(handleID, participant(handleID));
+        };
+        for (const MessageRow* row : rows) {
+            if (!row->isFromMe) person(row->handleID);
+            if (row->itemType == 1) person(row->otherHandle);
+            const auto found = attachments.find(row->id);
+            if (found == attachments.end()) continue;
+            for (const AttachmentRow& a : found->second) {
+                if (a.hidden || paths_.count(a.filename)) continue;
+                std::optional<std::string> path = resolve(a.filename);
+                if (path && !exists_.count(*path)) exists_.emplace(*path, fileExists(*path));
+                paths_.emplace(a.filename, std::move(path));
+            }
+        }
+        participant_ = [this](int64_t handleID) { return people_.at(handleID); };
+        resolve_ = [this](const std::optional<std::string>& stored) { return paths_.at(stored); };
+        fileExists_ = [this](const std::string& path) { return exists_.at(path); };
+    }
+    Answers(const Answers&) = delete;
+    Answers& operator=(const Answers&) = delete;
+
+    const ParticipantLookup& participant() const { return participant_; }
+    const PathResolver& resolve() const { return resolve_; }
+    const FileExists& fileExists() const { return fileExists_; }
+
+private:
+    std::unordered_map<int64_t, std::optional<Participant>> people_;
+    std::unordered_map<std::optional<std::string>, std::optional<std::string>> paths_;
+    std::unordered_map<std::string, bool> exists_;
+    ParticipantLookup participant_;
+    PathResolver resolve_;
+    FileExists fileExists_;
+};
+
+// Threads of at least this many messages are made on two threads.
+constexpr size_t parallelRows = 2000;
+
+}  // namespace
+
 std::vector<Message> build(const std::vector<MessageRow>& rows,
                            const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
                            const ParticipantLookup& participant, const PathResolver& resolve,
                            const FileExists& fileExists) {
+    std::vector<const MessageRow*> messageRows, reactionRows;
+    messageRows.reserve(rows.size());
+    for (const MessageRow& row : rows)
+        (row.associatedGUID && isReactionType(row.associatedType) ? reactionRows : messageRows).push_back(&row);
+
     std::vector<Message> messages;
-    messages.reserve(rows.size());
-    std::vector<const MessageRow*> reactionRows;
-    for (const MessageRow& row : rows) {
-        if (row.associatedGUID && isReactionType(row.associatedType)) {
-            reactionRows.push_back(&row);
-            continue;
+    messages.reserve(messageRows.size());
+    auto make = [&](size_t from, size_t to, std::vector<Message>& out, const ParticipantLookup& who,
+                    const PathResolver& where, const FileExists& exists) {
+        for (size_t i = from; i < to; ++i)
+            if (auto m = buildMessage(*messageRows[i], attachments, who, where, exists)) out.push_back(std::move(*m));
+    };
+    if (messageRows.size() < parallelRows) {
+        make(0, messageRows.size(), messages, participant, resolve, fileExists);
+    } else {
+        // Decoding the bodies is most of the work; the second half is made on another thread.
+        const Answers answers(messageRows, attachments, participant, resolve, fileExists);
+        const size_t half = messageRows.size() / 2;
+        std::vector<Message> second;
+        std::thread helper;
+        try {
+            helper = std::thread([&] {
+                second.reserve(messageRows.size() - half);
+                make(half, messageRows.size(), second, answers.participant(), answers.resolve(), answers.fileExists());
+            });
+        } catch (const std::system_error&) {
         }
-        if (auto m = buildMessage(row, attachments, participant, resolve, fileExists)) messages.push_back(std::move(*m));
+        make(0, helper.joinable() ? half : messageRows.size(), messages, answers.participant(), answers.resolve(),
+             answers.fileExists());
+        if (helper.joinable()) {
+            helper.join();
+            std::move(second.begin(), second.end(), std::back_inserter(messages));
+        }
     }
 
     // Keys view the GUIDs inside `messages`, which no longer grows.

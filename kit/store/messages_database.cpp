@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 #include <thread>
 #include <filesystem>
@@ -72,6 +73,9 @@ WriteAheadLog writeAheadLog(const std::string& path) {
 }
 
 const std::string lineBreak = ",\n       ";
+
+// Threads of at least this many messages are read on two connections at once.
+constexpr int64_t splitThreshold = 64;
 
 // The condition and parameters shared by the two range queries.
 struct RangeCondition {
@@ -553,97 +557,128 @@ std::string MessagesDatabase::messageQuery(const std::string& condition) const {
            ", j.chat_id\nFROM chat_message_join j JOIN message m ON m.ROWID = j.message_id\nWHERE " + condition;
 }
 
+
 namespace {
 
-// Puts rows[order[i]] at position i for every i, following the permutation's cycles, so that a hundred
-// thousand rows are not held twice.
-void arrange(std::vector<MessageRow>& rows, std::vector<size_t>& order) {
-    for (size_t start = 0; start < order.size(); ++start) {
-        if (order[start] == start) continue;
-        MessageRow held = std::move(rows[start]);
-        size_t at = start;
-        while (order[at] != start) {
-            const size_t from = order[at];
-            rows[at] = std::move(rows[from]);
-            order[at] = at;
-            at = from;
-        }
-        rows[at] = std::move(held);
-        order[at] = at;
+// The rows of a message query as they come, with the sort key of each.
+struct MessageRows {
+    std::vector<MessageRow> rows;
+    std::vector<DateKey> dates;
+    bool integerDates = true;  // every date stored as an integer or NULL
+    SQLiteDatabase::Result<void> done;
+};
+
+void readMessageRows(SQLiteDatabase& db, const std::string& sql, const std::vector<BindValue>& parameters,
+                     MessageRows& out) {
+    auto statement = db.prepare(sql);
+    if (!statement) {
+        out.done = tl::unexpected(statement.error());
+        return;
     }
+    Statement& st = **statement;
+    st.bindAll(parameters);
+    out.done = st.forEachRow([&] {
+        if (!st.isInteger(6) && !st.isNull(6)) out.integerDates = false;
+        out.dates.push_back({!st.isNull(6), st.int64(6)});
+        std::vector<MessageRow>& rows = out.rows;
+        MessageRow& m = rows.emplace_back();
+        m.id = st.int64(0);
+        m.guid = st.string(1).value_or("");
+        m.text = st.string(2);
+        m.body = st.data(3);
+        m.handleID = st.int64(4);
+        m.isFromMe = st.int64(5) != 0;
+        m.date = st.int64(6);
+        m.dateRead = st.int64(7);
+        m.dateDelivered = st.int64(8);
+        m.service = st.string(9).value_or("");
+        m.subject = st.string(10);
+        m.associatedGUID = st.string(11);
+        m.associatedType = st.int64(12);
+        m.associatedEmoji = st.string(13);
+        m.itemType = st.int64(14);
+        m.groupActionType = st.int64(15);
+        m.groupTitle = st.string(16);
+        m.otherHandle = st.int64(17);
+        m.balloonBundleID = st.string(18);
+        m.effectStyle = st.string(19);
+        m.threadOriginatorGUID = st.string(20);
+        m.dateEdited = st.int64(21);
+        m.dateRetracted = st.int64(22);
+        m.summaryInfo = st.data(23);
+        m.isAudio = st.int64(24) != 0;
+        m.chatID = st.int64(25);
+    });
 }
 
 }  // namespace
 
 // The rows come in the order the query meets them and are sorted here: SQLite would sort them with every
-// column, bodies included, through a temporary table.
+// column, bodies included, through a temporary table. With `split`, the rows of messages whose ROWID is
+// below it are read on this connection while a second one reads the others.
 MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::runMessageQuery(
-    const std::string& condition, const std::vector<BindValue>& parameters) {
+    const std::string& condition, const std::vector<BindValue>& parameters, std::optional<int64_t> split,
+    size_t expected) {
     const std::string query = messageQuery(condition);
-    bool sortedBySQLite = false;
-    for (;;) {
-        auto statement = db_->prepare(sortedBySQLite ? query + "\nORDER BY m.date, m.ROWID, j.chat_id" : query);
-        if (!statement) return tl::unexpected(statement.error());
-        Statement& st = **statement;
-        st.bindAll(parameters);
-        std::vector<MessageRow> rows;
-        std::vector<DateKey> dates;
-        bool integerDates = true;
-        if (auto stepped = st.forEachRow([&] {
-            if (!st.isInteger(6) && !st.isNull(6)) integerDates = false;
-            dates.push_back({!st.isNull(6), st.int64(6)});
-            MessageRow& m = rows.emplace_back();
-            m.id = st.int64(0);
-            m.guid = st.string(1).value_or("");
-            m.text = st.string(2);
-            m.body = st.data(3);
-            m.handleID = st.int64(4);
-            m.isFromMe = st.int64(5) != 0;
-            m.date = st.int64(6);
-            m.dateRead = st.int64(7);
-            m.dateDelivered = st.int64(8);
-            m.service = st.string(9).value_or("");
-            m.subject = st.string(10);
-            m.associatedGUID = st.string(11);
-            m.associatedType = st.int64(12);
-            m.associatedEmoji = st.string(13);
-            m.itemType = st.int64(14);
-            m.groupActionType = st.int64(15);
-            m.groupTitle = st.string(16);
-            m.otherHandle = st.int64(17);
-            m.balloonBundleID = st.string(18);
-            m.effectStyle = st.string(19);
-            m.threadOriginatorGUID = st.string(20);
-            m.dateEdited = st.int64(21);
-            m.dateRetracted = st.int64(22);
-            m.summaryInfo = st.data(23);
-            m.isAudio = st.int64(24) != 0;
-            m.chatID = st.int64(25);
-        }); !stepped)
-            return tl::unexpected(stepped.error());
-        if (!sortedBySQLite && !integerDates) {
-            sortedBySQLite = true;
-            continue;
-        }
-
-        if (!sortedBySQLite) {
-            std::vector<size_t> order(rows.size());
-            for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-            std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-                return std::tie(dates[a], rows[a].id, rows[a].chatID) < std::tie(dates[b], rows[b].id, rows[b].chatID);
-            });
-            arrange(rows, order);
-        }
-        // A message in two of the chats comes once, with the chat of its first row; its rows are neighbours.
-        size_t kept = 0;
-        for (size_t i = 0; i < rows.size(); ++i) {
-            if (kept > 0 && rows[kept - 1].id == rows[i].id) continue;
-            if (kept != i) rows[kept] = std::move(rows[i]);
-            ++kept;
-        }
-        rows.resize(kept);
-        return rows;
+    MessageRows read;
+    read.rows.reserve(split ? expected / 2 + 1 : expected);
+    read.dates.reserve(split ? expected / 2 + 1 : expected);
+    std::unique_ptr<SQLiteDatabase> second;
+    if (split) {
+        if (auto again = db_->openAgain()) second = std::move(*again);
     }
+    MessageRows upper;
+    if (second) {
+        upper.rows.reserve(expected / 2 + 1);
+        upper.dates.reserve(expected / 2 + 1);
+        std::vector<BindValue> lowerParameters = parameters, upperParameters = parameters;
+        lowerParameters.emplace_back(*split);
+        upperParameters.emplace_back(*split);
+        std::thread helper;
+        try {
+            helper = std::thread([&] { readMessageRows(*second, query + " AND j.message_id >= ?", upperParameters, upper); });
+        } catch (const std::system_error&) {
+            second.reset();
+        }
+        if (second) {
+            readMessageRows(*db_, query + " AND j.message_id < ?", lowerParameters, read);
+            helper.join();
+            if (!upper.done) return tl::unexpected(upper.done.error());
+        }
+    }
+    if (!second) readMessageRows(*db_, query, parameters, read);
+    if (!read.done) return tl::unexpected(read.done.error());
+
+    size_t lowerCount = read.rows.size();
+    const size_t count = lowerCount + upper.rows.size();
+    auto row = [&](size_t i) -> MessageRow& { return i < lowerCount ? read.rows[i] : upper.rows[i - lowerCount]; };
+    auto date = [&](size_t i) -> const DateKey& { return i < lowerCount ? read.dates[i] : upper.dates[i - lowerCount]; };
+    std::vector<size_t> order(count);
+    for (size_t i = 0; i < count; ++i) order[i] = i;
+    if (read.integerDates && upper.integerDates) {
+        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            const MessageRow &x = row(a), &y = row(b);
+            return std::tie(date(a), x.id, x.chatID) < std::tie(date(b), y.id, y.chatID);
+        });
+    } else {
+        // SQLite orders reals and text by rules of its own: it sorts.
+        read = MessageRows{};
+        upper = MessageRows{};
+        readMessageRows(*db_, query + "\nORDER BY m.date, m.ROWID, j.chat_id", parameters, read);
+        if (!read.done) return tl::unexpected(read.done.error());
+        lowerCount = read.rows.size();
+        order.resize(lowerCount);
+        for (size_t i = 0; i < lowerCount; ++i) order[i] = i;
+    }
+    // A message in two of the chats comes once, with the chat of its first row; its rows are neighbours.
+    std::vector<MessageRow> result;
+    result.reserve(order.size());
+    for (size_t i : order) {
+        MessageRow& m = row(i);
+        if (!result.empty() && result.back().id == m.id) continue;
+        result.push_back(std::move(m));
+    }
+    return result;
 }
 
 MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::messages(const std::vector<int64_t>& chatIDs,
@@ -651,7 +686,19 @@ MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::messages(con
                                                                             std::optional<int64_t> endRaw) {
     if (chatIDs.empty()) return std::vector<MessageRow>{};
     const RangeCondition c = rangeCondition(chatIDs, startRaw, endRaw);
-    return runMessageQuery(c.text, c.parameters);
+    // Large threads are read in two halves at once, split at the middle message.
+    std::optional<int64_t> split;
+    std::string ids;
+    for (int64_t id : chatIDs) ids += (ids.empty() ? "" : ",") + std::to_string(id);
+    auto statement = db_->prepare("SELECT count(*), min(message_id), max(message_id) FROM chat_message_join WHERE "
+                                  "chat_id IN (" + ids + ")");
+    if (!statement) return tl::unexpected(statement.error());
+    Statement& st = **statement;
+    auto row = st.step();
+    if (!row) return tl::unexpected(row.error());
+    if (*row && st.int64(0) >= splitThreshold && st.isInteger(1) && st.isInteger(2) && st.int64(2) > st.int64(1))
+        split = st.int64(1) + (st.int64(2) - st.int64(1)) / 2;
+    return runMessageQuery(c.text, c.parameters, split, *row ? static_cast<size_t>(std::max<int64_t>(st.int64(0), 0)) : 0);
 }
 
 MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::messages(const std::vector<std::string>& guids) {
@@ -668,7 +715,7 @@ MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::messages(con
             parameters.emplace_back(guids[i]);
         }
         condition += ")";
-        auto rows = runMessageQuery(condition, parameters);
+        auto rows = runMessageQuery(condition, parameters, std::nullopt, end - start);
         if (!rows) return tl::unexpected(rows.error());
         result.insert(result.end(), std::make_move_iterator(rows->begin()), std::make_move_iterator(rows->end()));
     }

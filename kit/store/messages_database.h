@@ -119,7 +119,8 @@ private:
     std::string chatsQuery() const;
     std::string attachmentQuery(const std::string& condition, bool fromAttachments) const;
     [[nodiscard]] Result<std::vector<MessageRow>> runMessageQuery(const std::string& condition,
-                                                                  const std::vector<BindValue>& parameters);
+                                                                  const std::vector<BindValue>& parameters,
+                                                                  std::optional<int64_t> split, size_t expected);
     [[nodiscard]] Result<void> scanChats(ChatScan& scan);
     [[nodiscard]] Result<std::vector<ChatRow>> listedChats(const ChatScan& scan);
     [[nodiscard]] Result<std::map<int64_t, LastMessage>> lastMessages(const ChatScan& scan,
