@@ -92,14 +92,14 @@ std::vector<Attachment> buildAttachments(const MessageRow& row,
     return result;
 }
 
-// Builds the message of one non-reaction row; nothing when the row has nothing to show.
-std::optional<Message> buildMessage(const MessageRow& row, const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
-                                    const ParticipantLookup& participant, const PathResolver& resolve,
-                                    const FileExists& fileExists) {
+// Builds the message of one non-reaction row into `m` (a new message); false when the row has nothing to
+// show. The message is made where it is kept: a hundred thousand of them are not moved around.
+bool buildMessage(const MessageRow& row, const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
+                  const ParticipantLookup& participant, const PathResolver& resolve, const FileExists& fileExists,
+                  Message& m) {
     std::optional<AttributedBody> body;
     if (row.body) body = AttributedBody::decode(*row.body);
 
-    Message m;
     m.id = row.id;
     m.guid = row.guid;
     m.rawDate = row.date;
@@ -120,7 +120,7 @@ std::optional<Message> buildMessage(const MessageRow& row, const std::map<int64_
     m.attachments = buildAttachments(row, attachments, body, resolve, fileExists);
 
     m.event = eventSentence(row, m.sender, participant);
-    if (row.itemType > 3 && m.text.empty() && m.attachments.empty()) return std::nullopt;
+    if (row.itemType > 3 && m.text.empty() && m.attachments.empty()) return false;
 
     std::optional<SummaryInfo> summary;
     if (row.summaryInfo && (row.dateEdited != 0 || row.dateRetracted == 0)) summary = SummaryInfo::decode(*row.summaryInfo);
@@ -140,9 +140,7 @@ std::optional<Message> buildMessage(const MessageRow& row, const std::map<int64_
     m.appKind = appKind(row.balloonBundleID);
     if (row.threadOriginatorGUID && !row.threadOriginatorGUID->empty()) m.replyToGUID = row.threadOriginatorGUID;
 
-    if (!m.event && m.text.empty() && m.attachments.empty() && !m.unsentAt && !m.appKind && !m.subject)
-        return std::nullopt;
-    return m;
+    return m.event || !m.text.empty() || !m.attachments.empty() || m.unsentAt || m.appKind || m.subject;
 }
 
 // The GUID a reaction row points at: stored as "p:<part>/<guid>", "bp:<guid>" or the bare GUID.
@@ -270,35 +268,37 @@ std::vector<Message> build(const std::vector<MessageRow>& rows,
     for (const MessageRow& row : rows)
         (row.associatedGUID && isReactionType(row.associatedType) ? reactionRows : messageRows).push_back(&row);
 
-    std::vector<Message> messages;
-    messages.reserve(messageRows.size());
-    auto make = [&](size_t from, size_t to, std::vector<Message>& out, const ParticipantLookup& who,
-                    const PathResolver& where, const FileExists& exists) {
+    // Each message is made in its place; the rows with nothing to show leave gaps that are closed after.
+    std::vector<Message> messages(messageRows.size());
+    std::vector<char> shown(messageRows.size(), 0);
+    auto make = [&](size_t from, size_t to, const ParticipantLookup& who, const PathResolver& where,
+                    const FileExists& exists) {
         for (size_t i = from; i < to; ++i)
-            if (auto m = buildMessage(*messageRows[i], attachments, who, where, exists)) out.push_back(std::move(*m));
+            shown[i] = buildMessage(*messageRows[i], attachments, who, where, exists, messages[i]) ? 1 : 0;
     };
     if (messageRows.size() < parallelRows) {
-        make(0, messageRows.size(), messages, participant, resolve, fileExists);
+        make(0, messageRows.size(), participant, resolve, fileExists);
     } else {
         // Decoding the bodies is most of the work; the second half is made on another thread.
         const Answers answers(messageRows, attachments, participant, resolve, fileExists);
         const size_t half = messageRows.size() / 2;
-        std::vector<Message> second;
         std::thread helper;
         try {
-            helper = std::thread([&] {
-                second.reserve(messageRows.size() - half);
-                make(half, messageRows.size(), second, answers.participant(), answers.resolve(), answers.fileExists());
-            });
+            helper = std::thread(
+                [&] { make(half, messageRows.size(), answers.participant(), answers.resolve(), answers.fileExists()); });
         } catch (const std::system_error&) {
         }
-        make(0, helper.joinable() ? half : messageRows.size(), messages, answers.participant(), answers.resolve(),
+        make(0, helper.joinable() ? half : messageRows.size(), answers.participant(), answers.resolve(),
              answers.fileExists());
-        if (helper.joinable()) {
-            helper.join();
-            std::move(second.begin(), second.end(), std::back_inserter(messages));
-        }
+        if (helper.joinable()) helper.join();
     }
+    size_t kept = 0;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (!shown[i]) continue;
+        if (kept != i) messages[kept] = std::move(messages[i]);
+        ++kept;
+    }
+    messages.resize(kept);
 
     // Keys view the GUIDs inside `messages`, which no longer grows.
     std::unordered_map<std::string_view, size_t> byGUID;

@@ -670,14 +670,26 @@ MessagesDatabase::Result<std::vector<MessageRow>> MessagesDatabase::runMessageQu
         order.resize(lowerCount);
         for (size_t i = 0; i < lowerCount; ++i) order[i] = i;
     }
-    // A message in two of the chats comes once, with the chat of its first row; its rows are neighbours.
+    // Rows read in ROWID order mostly come in date order already; then they stay where they are.
+    bool inOrder = true;
+    for (size_t i = 0; i < order.size() && inOrder; ++i) inOrder = order[i] == i;
     std::vector<MessageRow> result;
-    result.reserve(order.size());
-    for (size_t i : order) {
-        MessageRow& m = row(i);
-        if (!result.empty() && result.back().id == m.id) continue;
-        result.push_back(std::move(m));
+    if (inOrder) {
+        result = std::move(read.rows);
+        result.reserve(result.size() + upper.rows.size());
+        std::move(upper.rows.begin(), upper.rows.end(), std::back_inserter(result));
+    } else {
+        result.reserve(order.size());
+        for (size_t i : order) result.push_back(std::move(row(i)));
     }
+    // A message in two of the chats comes once, with the chat of its first row; its rows are neighbours.
+    size_t kept = 0;
+    for (size_t i = 0; i < result.size(); ++i) {
+        if (kept > 0 && result[kept - 1].id == result[i].id) continue;
+        if (kept != i) result[kept] = std::move(result[i]);
+        ++kept;
+    }
+    result.resize(kept);
     return result;
 }
 
