@@ -285,12 +285,24 @@ void mergeTally(ChatTally& into, const ChatTally& other) {
 struct Stretch {
     std::vector<ChatTally> tallies;
     bool integerDates = true;
+    bool plainTypes = true;  // every type and item type read raw was an integer or NULL
     SQLiteDatabase::Result<void> done;
 };
 
+// Whether a message counts and whether it can be the last one, from its raw type and item type when both
+// are integers or NULL; nothing otherwise (SQLite compares other values by rules of its own).
+std::optional<std::pair<bool, bool>> countedAndShown(const Statement& st, int type, int item) {
+    if ((!st.isInteger(type) && !st.isNull(type)) || (!st.isInteger(item) && !st.isNull(item))) return std::nullopt;
+    const int64_t t = st.int64(type);
+    const bool reaction = !st.isNull(type) && t >= 1000 && t <= 3999;
+    const bool membership = !st.isNull(item) && st.int64(item) == 1;
+    return std::pair{!reaction, !reaction && !membership};
+}
+
 // Tallies the messages whose ROWID lies in [from, to) (unbounded where absent); `joins` holds (message
-// ROWID, chat number) sorted by message. Reads the columns ROWID, date, counted, shown of `select`.
-void tallyStretch(SQLiteDatabase& db, const std::string& select, std::optional<int64_t> from,
+// ROWID, chat number) sorted by message. Reads the columns ROWID, date and then either whether the message
+// counts and can be the last one, or (`raw`) its type and item type.
+void tallyStretch(SQLiteDatabase& db, const std::string& select, bool raw, std::optional<int64_t> from,
                   std::optional<int64_t> to, const std::vector<std::pair<int64_t, uint32_t>>& joins, size_t chats,
                   Stretch& stretch) {
     std::string sql = select + " WHERE 1";
@@ -319,7 +331,15 @@ void tallyStretch(SQLiteDatabase& db, const std::string& select, std::optional<i
         if (next == joins.end() || next->first != messageID) return;
         if (!st.isInteger(1) && !st.isNull(1)) stretch.integerDates = false;
         const DateKey date{!st.isNull(1), st.int64(1)};
-        const bool counted = st.int64(2) != 0, shown = st.int64(3) != 0;
+        bool counted = st.int64(2) != 0, shown = st.int64(3) != 0;
+        if (raw) {
+            const auto flags = countedAndShown(st, 2, 3);
+            if (!flags) {
+                stretch.plainTypes = false;
+                return;
+            }
+            std::tie(counted, shown) = *flags;
+        }
         for (auto join = next; join != joins.end() && join->first == messageID; ++join)
             tallyMessage(stretch.tallies[join->second], date, messageID, counted, shown);
     });
@@ -380,7 +400,11 @@ MessagesDatabase::Result<void> MessagesDatabase::scanChats(ChatScan& scan) {
     }
 
     if (!std::is_sorted(joins.begin(), joins.end())) std::sort(joins.begin(), joins.end());
-    const std::string select = "SELECT m.ROWID, m.date, " + counted + ", " + shown + "\nFROM message m";
+    // The type and item type are read as they are, and judged here: SQLite would evaluate the conditions
+    // for a million rows. Should one be stored as something other than an integer, SQLite judges them all.
+    const std::string rawSelect = "SELECT m.ROWID, m.date, " + messageColumn("associated_message_type") + ", " +
+                                  messageColumn("item_type") + "\nFROM message m";
+    const std::string judgedSelect = "SELECT m.ROWID, m.date, " + counted + ", " + shown + "\nFROM message m";
 
     // The middle ROWID; both ends come straight from the table's tree.
     std::optional<int64_t> middle;
@@ -395,21 +419,27 @@ MessagesDatabase::Result<void> MessagesDatabase::scanChats(ChatScan& scan) {
     }
 
     Stretch lower, upper;
-    if (second) {
-        std::thread helper;
-        try {
-            helper = std::thread(
-                [&] { tallyStretch(*second, select, middle, std::nullopt, joins, chatIDs.size(), upper); });
-        } catch (const std::system_error&) {
-            second.reset();
+    for (const bool raw : {true, false}) {
+        const std::string& select = raw ? rawSelect : judgedSelect;
+        lower = Stretch{};
+        upper = Stretch{};
+        if (second) {
+            std::thread helper;
+            try {
+                helper = std::thread(
+                    [&] { tallyStretch(*second, select, raw, middle, std::nullopt, joins, chatIDs.size(), upper); });
+            } catch (const std::system_error&) {
+                second.reset();
+            }
+            tallyStretch(*db_, select, raw, std::nullopt, second ? middle : std::nullopt, joins, chatIDs.size(), lower);
+            if (helper.joinable()) helper.join();
+        } else {
+            tallyStretch(*db_, select, raw, std::nullopt, std::nullopt, joins, chatIDs.size(), lower);
         }
-        tallyStretch(*db_, select, std::nullopt, second ? middle : std::nullopt, joins, chatIDs.size(), lower);
-        if (helper.joinable()) helper.join();
-    } else {
-        tallyStretch(*db_, select, std::nullopt, std::nullopt, joins, chatIDs.size(), lower);
+        if (!lower.done) return lower.done;
+        if (second && !upper.done) return upper.done;
+        if (lower.plainTypes && (!second || upper.plainTypes)) break;
     }
-    if (!lower.done) return lower.done;
-    if (second && !upper.done) return upper.done;
     scan.integerDates = lower.integerDates && (!second || upper.integerDates);
     for (size_t i = 0; i < chatIDs.size(); ++i) {
         ChatTally& tally = scan.chats[chatIDs[i]];

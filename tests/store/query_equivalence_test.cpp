@@ -217,9 +217,10 @@ void expectSameRows(const fs::path& path) {
 // A small history made to meet every case the plain texts decide: chats without messages, messages in
 // two chats, join rows of deleted messages and handles, NULL, negative and equal dates, every reaction
 // type the count leaves out and its neighbours, membership changes, and attachments shared by messages.
-// `oddStorage` stores a few dates as reals and text, and one join key as text, which SQLite orders and
-// compares by rules of its own.
-std::string randomHistory(uint32_t seed, int messages, bool full, bool oddStorage) {
+// `odd` stores a few values as reals and text, which SQLite orders and compares by rules of its own: dates
+// (oddDates), types and item types (oddTypes), a join key (oddKey).
+enum Odd { oddDates = 1, oddTypes = 2, oddKey = 4 };
+std::string randomHistory(uint32_t seed, int messages, bool full, int odd) {
     std::mt19937 random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
     const int chats = messages / 6 + 3, handles = chats / 2 + 2;
@@ -247,7 +248,7 @@ std::string randomHistory(uint32_t seed, int messages, bool full, bool oddStorag
         // Few distinct dates, so that many are equal; some NULL, some before 2001.
         std::string date = std::to_string((pick(messages / 3 + 2) - 2) * 1000000000LL);
         if (pick(12) == 0) date = "NULL";
-        if (oddStorage && pick(20) == 0) date = pick(2) ? "2.5" : "'soon'";
+        if ((odd & oddDates) && pick(20) == 0) date = pick(2) ? "2.5" : "'soon'";
         const std::string id = std::to_string(m);
         if (full) {
             sql += "INSERT INTO message (ROWID, guid, text, attributedBody, handle_id, is_from_me, date, "
@@ -255,8 +256,10 @@ std::string randomHistory(uint32_t seed, int messages, bool full, bool oddStorag
                    id + ", 'g" + id + "', " + (pick(5) ? "'t" + id + "'" : "NULL") + ", " +
                    (pick(3) ? "x'0a0b" + std::string(pick(2) ? "0c" : "") + "'" : "NULL") + ", " +
                    std::to_string(pick(handles + 2)) + ", " + std::to_string(pick(2)) + ", " + date + ", " +
-                   types[pick(static_cast<int>(std::size(types)))] + ", 'p:0/g" + std::to_string(1 + pick(messages)) + "', " +
-                   items[pick(static_cast<int>(std::size(items)))] + ", " + std::to_string(pick(2)) + ");";
+                   ((odd & oddTypes) && pick(30) == 0 ? (pick(2) ? "3999.5" : "'2000x'") : types[pick(static_cast<int>(std::size(types)))]) +
+                   ", 'p:0/g" + std::to_string(1 + pick(messages)) + "', " +
+                   ((odd & oddTypes) && pick(30) == 0 ? "1.5" : items[pick(static_cast<int>(std::size(items)))]) + ", " +
+                   std::to_string(pick(2)) + ");";
         } else {
             sql += "INSERT INTO message VALUES (" + id + ", 'g" + id + "', 't" + id + "', " +
                    std::to_string(pick(handles)) + ", " + std::to_string(pick(2)) + ", " + date + ");";
@@ -275,7 +278,7 @@ std::string randomHistory(uint32_t seed, int messages, bool full, bool oddStorag
     }
     // Join rows of messages that no longer exist.
     sql += "INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, " + std::to_string(messages + 5) + ");";
-    if (oddStorage) sql += "INSERT INTO chat_message_join (chat_id, message_id) VALUES (2, 'three');";
+    if (odd & oddKey) sql += "INSERT INTO chat_message_join (chat_id, message_id) VALUES (2, 'three');";
     if (full) {
         for (int a = 1; a <= messages / 4; ++a) {
             sql += "INSERT INTO attachment (ROWID, guid, filename, total_bytes) VALUES (" + std::to_string(a) + ", 'a" +
@@ -293,13 +296,15 @@ TEST(QueryEquivalence, GeneratedHistories) {
     struct Case {
         uint32_t seed;
         int messages;
-        bool full, oddStorage;
+        bool full;
+        int odd;
     };
-    for (const Case& c : {Case{1, 40, true, false}, Case{2, 300, true, false}, Case{3, 900, true, false},
-                          Case{4, 120, false, false}, Case{5, 400, true, true}, Case{6, 200, false, true}}) {
+    for (const Case& c : {Case{1, 40, true, 0}, Case{2, 300, true, 0}, Case{3, 900, true, 0}, Case{4, 120, false, 0},
+                          Case{5, 400, true, oddDates | oddKey}, Case{6, 200, false, oddDates | oddKey},
+                          Case{7, 400, true, oddTypes}, Case{8, 300, true, oddKey}}) {
         SCOPED_TRACE("seed " + std::to_string(c.seed));
         TempDir dir;
-        testing::makeDatabase(dir / "chat.db", randomHistory(c.seed, c.messages, c.full, c.oddStorage));
+        testing::makeDatabase(dir / "chat.db", randomHistory(c.seed, c.messages, c.full, c.odd));
         expectSameRows(dir / "chat.db");
     }
 }
