@@ -3,9 +3,11 @@
 // given on the command line, used in turn; the messages alternate between the two sides.
 //
 //   layout_bench [--threads N] [--layout book|record] PHOTO...
+//   layout_bench --text BYTES [--layout book|record] [--pdf OUT.pdf]
 //
 // Prints the time of each phase, the time per photo and the pictures' share of the whole render, the
-// pages, and the size of the PDF.
+// pages, and the size of the PDF. With --text the conversation is one message of about BYTES bytes of
+// text instead: lines of a pasted log, a few of them longer than a line of the page.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,18 +23,25 @@ int main(int argc, char** argv) {
     int threads = 2;
     ExportLayout layout = ExportLayout::book;
     std::vector<std::string> photos;
+    size_t textBytes = 0;
+    std::string saveTo;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--threads" && i + 1 < argc) {
             threads = std::atoi(argv[++i]);
         } else if (arg == "--layout" && i + 1 < argc) {
             layout = ExportLayout::fromRaw(argv[++i]).value_or(ExportLayout::book);
+        } else if (arg == "--pdf" && i + 1 < argc) {
+            saveTo = argv[++i];
+        } else if (arg == "--text" && i + 1 < argc) {
+            textBytes = static_cast<size_t>(std::atoll(argv[++i]));
         } else {
             photos.push_back(arg);
         }
     }
-    if (photos.empty()) {
-        std::fprintf(stderr, "usage: layout_bench [--threads N] [--layout book|record] PHOTO...\n");
+    if (photos.empty() && textBytes == 0) {
+        std::fprintf(stderr, "usage: layout_bench [--threads N] [--layout book|record] PHOTO...\n"
+                             "       layout_bench --text BYTES [--layout book|record]\n");
         return 2;
     }
 
@@ -57,6 +66,24 @@ int main(int argc, char** argv) {
         thread.messages.push_back(std::move(m));
     }
 
+    if (textBytes > 0) {
+        Message m;
+        m.id = 1;
+        m.guid = "G1";
+        m.date = Date{1709683509.0};
+        m.sender = thread.conversation.participants.front();
+        m.service = "iMessage";
+        m.chatID = 1;
+        for (size_t line = 1; m.text.size() < textBytes; ++line) {
+            m.text += "2024-03-05 18:04:" + std::to_string(10 + line % 50) + " worker[" + std::to_string(line % 97) +
+                      "] request " + std::to_string(line) + " finished in " + std::to_string(line % 1000) + " ms";
+            if (line % 9 == 0) m.text += "; response body: {\"items\": [1, 2, 3], \"next\": null, \"cursor\": \"c" +
+                                        std::to_string(line * 7919) + "\", \"note\": \"retry after the cache warms\"}";
+            m.text += '\n';
+        }
+        thread.messages.push_back(std::move(m));
+    }
+
     ExportOptions options = ExportOptions::make(layout, Paper::letter, "America/New_York", "en_US", "Ben",
                                                 Date{1712070000}, "bench");
     AttachmentMedia media;
@@ -72,6 +99,18 @@ int main(int argc, char** argv) {
     Clock::time_point end = Clock::now();
     auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     double total = seconds(end - start), pictures = seconds(laidOut - hashed);
+    if (!saveTo.empty()) {
+        if (FILE* file = std::fopen(saveTo.c_str(), "wb")) {
+            std::fwrite(out.data.data(), 1, out.data.size(), file);
+            std::fclose(file);
+        }
+    }
+    if (textBytes > 0) {
+        std::printf("one message of %zu bytes, %s layout: %.2f s, %d pages, %.1f MB\n",
+                    thread.messages.front().text.size(), std::string(options.layout.rawValue()).c_str(), total,
+                    out.pages, static_cast<double>(out.data.size()) / 1e6);
+        return out.data.empty() ? 1 : 0;
+    }
     std::printf("%zu photos, %d picture threads, %s layout\n", photos.size(), threads,
                 std::string(options.layout.rawValue()).c_str());
     std::printf("  fingerprint (hashing)   %7.2f s\n", seconds(hashed - start));

@@ -5,19 +5,27 @@
 #  2. the book layout with 500 photos of 12 megapixels, JPEG and HEIC mixed, made here with ffmpeg and
 #     heif-enc: the time per photo and the pictures' share of the render, with the pictures made on one
 #     and on two threads;
-#  3. the record layout of a conversation of 100,000 messages: the peak memory (the goal is at most 1 GB).
+#  3. the record layout of a conversation of 100,000 messages: the peak memory (the goal is at most 1 GB);
+#  4. the record layout of one message of 400 KB and of one of 5 MB (a pasted log): at most 3 s and 30 s,
+#     at most 1 GB; cutting a message at page ends must cost time in proportion to its length. The book
+#     layout of the 400 KB message is timed beside it.
 #
 #   bench/layout_bench.sh [BUILD_DIR] [WORK_DIR]
 #
-# BUILD_DIR (default build/layout-release) is configured as a Release build with the benchmarks; WORK_DIR
-# (default /tmp/quillmark-layout-bench) holds the histories and photos, made once and reused.
+# BUILD_DIR (default build/layout-release) is configured as a Release build with the benchmarks;
+# QUILLMARK_BUILD instead names a release build with the benchmarks to use as it is. WORK_DIR (default
+# /tmp/quillmark-layout-bench) holds the histories and photos, made once and reused.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/layout-release}
 work=${2:-/tmp/quillmark-layout-bench}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BENCH=ON >/dev/null
-cmake --build "$build" --target quillmark-cli make-sample-history layout_bench >/dev/null
+if [ -n "${QUILLMARK_BUILD:-}" ]; then
+  build=$QUILLMARK_BUILD
+else
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLMARK_BENCH=ON >/dev/null
+  cmake --build "$build" --target quillmark-cli make-sample-history layout_bench >/dev/null
+fi
 cli="$build/cli/quillmark-cli"
 generator=$(find "$build" -type f -name make-sample-history -perm -u+x | head -n 1)
 bench=$(find "$build" -type f -name layout_bench -perm -u+x | head -n 1)
@@ -79,3 +87,9 @@ read -r wall user sys rss <"$work/time.txt"
 pages=$(awk '/pages:/ { print $2 }' "$work/out.txt")
 awk -v p="$pages" -v w="$wall" -v u="$user" -v s="$sys" -v m="$rss" 'BEGIN {
   printf "  %d pages in %.2f s wall (%.2f s CPU), peak %.0f MB\n", p, w, u + s, m / 1024 }'
+
+echo "== one long message: record layout of 400 KB (target 3 s) and 5 MB (target 30 s), at most 1 GB each"
+for bytes in 400000 5000000; do
+  /usr/bin/time -f "  whole process: %e s wall, %U + %S s CPU, peak %M KB" "$bench" --text "$bytes" --layout record
+done
+/usr/bin/time -f "  whole process: %e s wall, %U + %S s CPU, peak %M KB" "$bench" --text 400000 --layout book

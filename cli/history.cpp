@@ -25,6 +25,7 @@ std::string hint(const History::Failure& failure, const Settings& settings) {
             return "Check the permissions of " + failure.path +
                    " and of the folders above it: this user must be able to read the file and open its folder.";
         case Kind::failed: return "(" + failure.path + ")";
+        case Kind::damaged: return "Copy the history again from where it came from, then try again.";
     }
     return {};
 }

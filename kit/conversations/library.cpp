@@ -52,8 +52,10 @@ Library::Result<void> Library::reload() {
     auto handles = database_->handles();
     if (!handles) return tl::unexpected(handles.error());
     handles_ = std::move(*handles);
-    auto chats = database_->chats();
-    if (!chats) return tl::unexpected(chats.error());
+    // The chats and the last message of each come from one read of the message table.
+    auto list = database_->chatList();
+    if (!list) return tl::unexpected(list.error());
+    const std::vector<ChatRow>* chats = &list->chats;
     chatRows_.clear();
     for (const ChatRow& chat : *chats) chatRows_[chat.id] = chat;
 
@@ -78,15 +80,9 @@ Library::Result<void> Library::reload() {
         it->second.push_back(&chat);
     }
 
-    std::vector<int64_t> chatIDs;
-    chatIDs.reserve(chats->size());
-    for (const ChatRow& chat : *chats) chatIDs.push_back(chat.id);
-    auto last = database_->last(chatIDs);
-    if (!last) return tl::unexpected(last.error());
-
     std::vector<Conversation> conversations;
     conversations.reserve(keys.size());
-    for (const std::string& key : keys) conversations.push_back(makeConversation(key, groups[key], *last));
+    for (const std::string& key : keys) conversations.push_back(makeConversation(key, groups[key], list->last));
     std::stable_sort(conversations.begin(), conversations.end(), [](const Conversation& a, const Conversation& b) {
         if (!a.lastDate || !b.lastDate) return a.lastDate.has_value() && !b.lastDate.has_value();
         return *a.lastDate > *b.lastDate;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "body/attributed_body.h"
@@ -89,14 +92,14 @@ std::vector<Attachment> buildAttachments(const MessageRow& row,
     return result;
 }
 
-// Builds the message of one non-reaction row; nothing when the row has nothing to show.
-std::optional<Message> buildMessage(const MessageRow& row, const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
-                                    const ParticipantLookup& participant, const PathResolver& resolve,
-                                    const FileExists& fileExists) {
+// Builds the message of one non-reaction row into `m` (a new message); false when the row has nothing to
+// show. The message is made where it is kept: a hundred thousand of them are not moved around.
+bool buildMessage(const MessageRow& row, const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
+                  const ParticipantLookup& participant, const PathResolver& resolve, const FileExists& fileExists,
+                  Message& m) {
     std::optional<AttributedBody> body;
     if (row.body) body = AttributedBody::decode(*row.body);
 
-    Message m;
     m.id = row.id;
     m.guid = row.guid;
     m.rawDate = row.date;
@@ -117,7 +120,7 @@ std::optional<Message> buildMessage(const MessageRow& row, const std::map<int64_
     m.attachments = buildAttachments(row, attachments, body, resolve, fileExists);
 
     m.event = eventSentence(row, m.sender, participant);
-    if (row.itemType > 3 && m.text.empty() && m.attachments.empty()) return std::nullopt;
+    if (row.itemType > 3 && m.text.empty() && m.attachments.empty()) return false;
 
     std::optional<SummaryInfo> summary;
     if (row.summaryInfo && (row.dateEdited != 0 || row.dateRetracted == 0)) summary = SummaryInfo::decode(*row.summaryInfo);
@@ -137,9 +140,7 @@ std::optional<Message> buildMessage(const MessageRow& row, const std::map<int64_
     m.appKind = appKind(row.balloonBundleID);
     if (row.threadOriginatorGUID && !row.threadOriginatorGUID->empty()) m.replyToGUID = row.threadOriginatorGUID;
 
-    if (!m.event && m.text.empty() && m.attachments.empty() && !m.unsentAt && !m.appKind && !m.subject)
-        return std::nullopt;
-    return m;
+    return m.event || !m.text.empty() || !m.attachments.empty() || m.unsentAt || m.appKind || m.subject;
 }
 
 // The GUID a reaction row points at: stored as "p:<part>/<guid>", "bp:<guid>" or the bare GUID.
@@ -205,20 +206,94 @@ std::string displayedText(std::string_view raw) {
     return text::trimmed(out);
 }
 
+namespace {
+
+// The answers of the callbacks for a set of rows, asked once each on the calling thread, so that the
+// messages can be made on several threads that only read them.
+class Answers {
+public:
+    Answers(const std::vector<const MessageRow*>& rows, const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
+            const ParticipantLookup& participant, const PathResolver& resolve, const FileExists& fileExists) {
+        auto person = [&](int64_t handleID) {
+            if (!people_.count(handleID)) people_.emplace(handleID, participant(handleID));
+        };
+        for (const MessageRow* row : rows) {
+            if (!row->isFromMe) person(row->handleID);
+            if (row->itemType == 1) person(row->otherHandle);
+            const auto found = attachments.find(row->id);
+            if (found == attachments.end()) continue;
+            for (const AttachmentRow& a : found->second) {
+                if (a.hidden || paths_.count(a.filename)) continue;
+                std::optional<std::string> path = resolve(a.filename);
+                if (path && !exists_.count(*path)) exists_.emplace(*path, fileExists(*path));
+                paths_.emplace(a.filename, std::move(path));
+            }
+        }
+        participant_ = [this](int64_t handleID) { return people_.at(handleID); };
+        resolve_ = [this](const std::optional<std::string>& stored) { return paths_.at(stored); };
+        fileExists_ = [this](const std::string& path) { return exists_.at(path); };
+    }
+    Answers(const Answers&) = delete;
+    Answers& operator=(const Answers&) = delete;
+
+    const ParticipantLookup& participant() const { return participant_; }
+    const PathResolver& resolve() const { return resolve_; }
+    const FileExists& fileExists() const { return fileExists_; }
+
+private:
+    std::unordered_map<int64_t, std::optional<Participant>> people_;
+    std::unordered_map<std::optional<std::string>, std::optional<std::string>> paths_;
+    std::unordered_map<std::string, bool> exists_;
+    ParticipantLookup participant_;
+    PathResolver resolve_;
+    FileExists fileExists_;
+};
+
+// Threads of at least this many messages are made on two threads.
+constexpr size_t parallelRows = 2000;
+
+}  // namespace
+
 std::vector<Message> build(const std::vector<MessageRow>& rows,
                            const std::map<int64_t, std::vector<AttachmentRow>>& attachments,
                            const ParticipantLookup& participant, const PathResolver& resolve,
                            const FileExists& fileExists) {
-    std::vector<Message> messages;
-    messages.reserve(rows.size());
-    std::vector<const MessageRow*> reactionRows;
-    for (const MessageRow& row : rows) {
-        if (row.associatedGUID && isReactionType(row.associatedType)) {
-            reactionRows.push_back(&row);
-            continue;
+    std::vector<const MessageRow*> messageRows, reactionRows;
+    messageRows.reserve(rows.size());
+    for (const MessageRow& row : rows)
+        (row.associatedGUID && isReactionType(row.associatedType) ? reactionRows : messageRows).push_back(&row);
+
+    // Each message is made in its place; the rows with nothing to show leave gaps that are closed after.
+    std::vector<Message> messages(messageRows.size());
+    std::vector<char> shown(messageRows.size(), 0);
+    auto make = [&](size_t from, size_t to, const ParticipantLookup& who, const PathResolver& where,
+                    const FileExists& exists) {
+        for (size_t i = from; i < to; ++i)
+            shown[i] = buildMessage(*messageRows[i], attachments, who, where, exists, messages[i]) ? 1 : 0;
+    };
+    if (messageRows.size() < parallelRows) {
+        make(0, messageRows.size(), participant, resolve, fileExists);
+    } else {
+        // Decoding the bodies is most of the work; the second half is made on another thread.
+        const Answers answers(messageRows, attachments, participant, resolve, fileExists);
+        const size_t half = messageRows.size() / 2;
+        std::thread helper;
+        try {
+            helper = std::thread(
+                [&] { make(half, messageRows.size(), answers.participant(), answers.resolve(), answers.fileExists()); });
+        } catch (const std::system_error&) {
         }
-        if (auto m = buildMessage(row, attachments, participant, resolve, fileExists)) messages.push_back(std::move(*m));
+        make(0, helper.joinable() ? half : messageRows.size(), answers.participant(), answers.resolve(),
+             answers.fileExists());
+        if (helper.joinable()) helper.join();
     }
+    size_t kept = 0;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (!shown[i]) continue;
+        if (kept != i) messages[kept] = std::move(messages[i]);
+        ++kept;
+    }
+    messages.resize(kept);
 
     // Keys view the GUIDs inside `messages`, which no longer grows.
     std::unordered_map<std::string_view, size_t> byGUID;

@@ -74,14 +74,24 @@ public:
     const std::set<std::string>& handleColumns() const { return handleColumns_; }
     const std::set<std::string>& attachmentColumns() const { return attachmentColumns_; }
 
+    // The chats and the latest message of each, as chats() and then last() of every listed chat give them,
+    // from one read of the messages.
+    struct ChatList {
+        std::vector<ChatRow> chats;
+        std::map<int64_t, LastMessage> last;
+    };
+
     // Every handle, by ROWID.
     [[nodiscard]] Result<std::map<int64_t, HandleRow>> handles();
-    // The chats that hold at least one message, latest message first.
+    // The chats that hold at least one message, latest message first (of equal ones, the higher ROWID).
     [[nodiscard]] Result<std::vector<ChatRow>> chats();
-    // The latest message of each chat (chats without one get no entry).
+    // The latest message of each chat (chats without one get no entry); of messages with equal dates, the
+    // one with the higher ROWID.
     [[nodiscard]] Result<std::map<int64_t, LastMessage>> last(const std::vector<int64_t>& chatIDs);
+    // chats() and last() of all of them together, reading the message table once.
+    [[nodiscard]] Result<ChatList> chatList();
     // The messages of the chats whose raw date lies within the inclusive bounds, reactions included,
-    // by date then ROWID; a message in two of the chats comes once.
+    // by date then ROWID; a message in two of the chats comes once, with the lower of their chat ROWIDs.
     [[nodiscard]] Result<std::vector<MessageRow>> messages(const std::vector<int64_t>& chatIDs,
                                                           std::optional<int64_t> startRaw,
                                                           std::optional<int64_t> endRaw);
@@ -95,17 +105,24 @@ public:
     // history's own folder (so a copied data folder resolves into itself), another "~" to the home folder.
     std::optional<std::string> resolve(const std::optional<std::string>& stored) const;
 
-    // The query texts, exposed so that tests can hold them to the exact wording.
+    // The message columns as the message query selects them (NULL for those this schema lacks), and the
+    // query for a condition on `j` (chat_message_join) and `m` (message), rows in no particular order.
     std::string messageQuery(const std::string& condition) const;
-    std::string chatsQuery() const;
-    std::string lastMessageQuery() const;
-    std::string attachmentQuery(const std::string& condition) const;
 
 private:
+    struct ChatScan;
+
     MessagesDatabase() = default;
     std::string messageColumn(const char* name) const;
+    std::string chatsQuery() const;
+    std::string attachmentQuery(const std::string& condition, bool fromAttachments) const;
     [[nodiscard]] Result<std::vector<MessageRow>> runMessageQuery(const std::string& condition,
-                                                                  const std::vector<BindValue>& parameters);
+                                                                  const std::vector<BindValue>& parameters,
+                                                                  std::optional<int64_t> split, size_t expected);
+    [[nodiscard]] Result<void> scanChats(ChatScan& scan);
+    [[nodiscard]] Result<std::vector<ChatRow>> listedChats(const ChatScan& scan);
+    [[nodiscard]] Result<std::map<int64_t, LastMessage>> lastMessages(const ChatScan& scan,
+                                                                     const std::vector<int64_t>& chatIDs);
 
     std::string path_;
     std::unique_ptr<SQLiteDatabase> db_;

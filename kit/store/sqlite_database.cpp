@@ -120,10 +120,13 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openURI(
         return tl::unexpected(Failure::open(path, rc, std::move(message)));
     }
     sqlite3_busy_timeout(handle, 2000);
-    // Listing a large history reads the message table twice in random order; reading it through a memory
-    // map instead of copying each page out of the file halves that. The map is only a view of the file: it
-    // changes nothing on disk.
-    sqlite3_exec(handle, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
+    // No memory map: the history's queries read the message table in the order it lies in the file, each
+    // page once, which copying pages out of the file does as fast; a map would also count every page it
+    // touched in the process's memory, hundreds of megabytes for a large history.
+    sqlite3_exec(handle, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
+    // A damaged page is checked as it is read, so that a query meeting it fails instead of reading past it:
+    // without the check, a leaf whose cells point into garbage can silently give a short result.
+    sqlite3_exec(handle, "PRAGMA cell_size_check=ON", nullptr, nullptr, nullptr);
 
     // SQLite reads the file only now: a foreign file or a refused read shows here.
     sqlite3_stmt* probe = nullptr;
@@ -233,6 +236,8 @@ int64_t Statement::int64(int column) const { return sqlite3_column_int64(stmt_, 
 double Statement::real(int column) const { return sqlite3_column_double(stmt_, column); }
 
 bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+bool Statement::isInteger(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_INTEGER; }
 
 std::optional<std::vector<uint8_t>> Statement::data(int column) const {
     if (isNull(column)) return std::nullopt;

@@ -155,6 +155,8 @@ public:
     int64_t int64(int column) const;
     double real(int column) const;
     bool isNull(int column) const;
+    // True when the value is stored as an integer (not NULL, real, text or blob).
+    bool isInteger(int column) const;
     // Absent for NULL; present and empty for a zero-length blob.
     std::optional<std::vector<uint8_t>> data(int column) const;
 

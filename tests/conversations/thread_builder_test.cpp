@@ -1,5 +1,7 @@
 #include "conversations/thread_builder.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "body/attributed_body_writer.h"
@@ -283,6 +285,33 @@ TEST(ThreadBuilderExtras, EffectsAppsAndReplies) {
     EXPECT_EQ(messages[0].replyToGUID, "ORIG");
     EXPECT_EQ(messages[0].effect, "Confetti");
     EXPECT_FALSE(messages[1].replyToGUID);
+}
+
+
+TEST(ThreadBuilderLargeThreads, MadeOnTwoThreadsAsOnOne) {
+    // Long threads are built in two halves at once; each half on its own is short enough for one thread.
+    std::vector<MessageRow> rows;
+    std::map<int64_t, std::vector<AttachmentRow>> attachments;
+    for (int64_t id = 1; id <= 3000; ++id) {
+        MessageRow row = text(id, "M" + std::to_string(id), id % 7 ? "message " + std::to_string(id) : "", id % 5);
+        row.isFromMe = id % 3 == 0;
+        if (id % 11 == 0) {
+            row.itemType = 1;
+            row.otherHandle = 2;
+        }
+        if (id % 7 == 0) attachments[id] = {attachmentRow(id, "A" + std::to_string(id), id % 2 ? "x.jpg" : "missing.jpg", std::nullopt)};
+        rows.push_back(std::move(row));
+    }
+    rows.push_back(reaction(3001, 2001, "p:0/M2999", 1));
+    const auto all = build(rows, attachments);
+    const std::vector<MessageRow> first(rows.begin(), rows.begin() + 1500), second(rows.begin() + 1500, rows.end());
+    auto expected = build(first, attachments);
+    for (Message& m : build(second, attachments)) expected.push_back(std::move(m));
+    ASSERT_EQ(all.size(), expected.size());
+    EXPECT_TRUE(all == expected);
+    const auto liked = std::find_if(all.begin(), all.end(), [](const Message& m) { return m.guid == "M2999"; });
+    ASSERT_NE(liked, all.end());
+    EXPECT_EQ(reactionEmoji(*liked), std::vector<std::string>{"+15551230001:\xF0\x9F\x91\x8D"});
 }
 
 }  // namespace

@@ -400,90 +400,196 @@ std::vector<EmojiCluster> takeEmoji(PangoLayoutLine* line, const char* text) {
 struct TextFrame::Paragraph {
     PangoLayout* layout = nullptr;
     std::string text;
+    size_t startByte = 0, endByte = 0;  // in the frame's string, without the line break after it
+    size_t firstLine = 0;
+    int64_t top = 0;
+    // What the paragraph's first run sets for the whole paragraph.
+    Font font;
+    PangoAlignment alignment = PANGO_ALIGN_LEFT;
+    int spacing = 0, after = 0;
+    int width = 0;
     ~Paragraph() {
         if (layout) g_object_unref(layout);
     }
 };
 
-TextFrame::TextFrame(const AttributedText& text, double width) : length_(text.length()) {
-    if (text.empty()) return;
+namespace {
+
+// A paragraph longer than this many bytes is not laid out again from a cut inside it when the cut starts
+// one of its lines: its lines from there are used as they are.
+constexpr size_t longParagraph = 4096;
+
+// The index of the run whose bytes hold `byte` (the last run for the end of the text).
+template <typename Runs>
+size_t runAt(const Runs& runs, size_t byte) {
+    size_t index = 0;
+    while (index + 1 < runs.size() && runs[index].end <= byte) ++index;
+    return index;
+}
+
+}  // namespace
+
+int64_t TextFrame::layParagraph(const AttributedText& text, const std::vector<Run>& runs, size_t start, size_t end,
+                                size_t unitBase, int64_t top) {
     PangoContext* context = environment().context();
     const std::string& s = text.string();
-    const std::vector<RunBytes> runs = runBytes(text);
+    // The paragraph's settings come from the run at its start (for an empty paragraph, the run of its
+    // line break).
+    size_t runIndex = 0;
+    {
+        auto it = std::upper_bound(runs.begin(), runs.end(), start, [](size_t b, const Run& r) { return b < r.end; });
+        runIndex = it == runs.end() ? runs.size() - 1 : static_cast<size_t>(it - runs.begin());
+    }
+    const TextAttributes& first = text.runs()[runIndex].attributes;
+
+    auto paragraph = std::make_unique<Paragraph>();
+    paragraph->text = s.substr(start, end - start);
+    paragraph->startByte = start;
+    paragraph->endByte = end;
+    paragraph->firstLine = lines_.size();
+    paragraph->top = top;
+    // Pango reads its text as a C string: a NUL would cut the paragraph short and shift every index.
+    std::replace(paragraph->text.begin(), paragraph->text.end(), '\0', ' ');
+    PangoLayout* layout = pango_layout_new(context);
+    paragraph->layout = layout;
+    pango_layout_set_text(layout, paragraph->text.data(), static_cast<int>(paragraph->text.size()));
+    PangoAttrList* attributes = pango_attr_list_new();
+    const Ranges emoji = Fonts::emojiRanges(paragraph->text);
+    for (size_t r = runIndex; r < runs.size() && runs[r].start < end; ++r) {
+        const size_t a = std::max(runs[r].start, start) - start;
+        const size_t b = std::min(runs[r].end, end) - start;
+        if (a < b) addAttributes(attributes, text.runs()[r].attributes, a, b, emoji);
+    }
+    pango_layout_set_attributes(layout, attributes);
+    pango_attr_list_unref(attributes);
+    PangoFontDescription* description = fontDescription(first.font);
+    pango_layout_set_font_description(layout, description);
+    pango_font_description_free(description);
+    // Lines break between words; a word longer than the line breaks between characters rather than
+    // running past the edge.
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_width(layout, widthUnits_);
+    paragraph->font = first.font;
+    paragraph->alignment = alignment(first.paragraph.alignment, paragraph->text);
+    pango_layout_set_alignment(layout, paragraph->alignment);
+    paragraph->spacing = std::max(toUnits(finiteOr(first.paragraph.lineSpacing, 0)), 0);
+    paragraph->after = std::max(toUnits(finiteOr(first.paragraph.after, 0)), 0);
+    pango_layout_set_spacing(layout, paragraph->spacing);
+
+    UTF16Counter units(paragraph->text);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+        Line placed;
+        placed.line = line;
+        placed.paragraph = paragraphs_.size();
+        placed.top = top + logical.y;
+        placed.bottom = top + logical.y + logical.height;
+        placed.baseline = top + pango_layout_iter_get_baseline(iter);
+        placed.x = logical.x;
+        placed.startUnit = unitBase + units.at(static_cast<size_t>(line->start_index));
+        placed.startByte = start + static_cast<size_t>(line->start_index);
+        lines_.push_back(placed);
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+
+    PangoRectangle extents;
+    pango_layout_get_extents(layout, nullptr, &extents);
+    paragraph->width = extents.width;
+    naturalWidth_ = std::max(naturalWidth_, extents.width);
+    paragraphs_.push_back(std::move(paragraph));
+    return extents.height;
+}
+
+TextFrame::TextFrame(const AttributedText& text, double width) : length_(text.length()), bytes_(text.string().size()) {
+    if (text.empty()) return;
+    const std::string& s = text.string();
     const bool bounded = std::isfinite(width) && width * PANGO_SCALE < INT_MAX / 4;
-    const int widthUnits = bounded ? std::max(toUnits(width), 0) : -1;
+    widthUnits_ = bounded ? std::max(toUnits(width), 0) : -1;
+    for (const RunBytes& run : runBytes(text)) runs_.push_back({run.start, run.end});
 
     UTF16Counter units(s);
     size_t start = 0;
-    size_t runIndex = 0;
     int64_t top = 0;
     while (start < s.size()) {
         size_t end = start;
         size_t separator = 0;
         while (end < s.size() && (separator = separatorLength(s, end)) == 0) ++end;
-
-        // The paragraph's settings come from the run at its start (for an empty paragraph, the run of its
-        // line break).
-        while (runIndex + 1 < runs.size() && runs[runIndex].end <= start) ++runIndex;
-        const TextAttributes& first = *runs[runIndex].attributes;
-
-        auto paragraph = std::make_unique<Paragraph>();
-        paragraph->text = s.substr(start, end - start);
-        // Pango reads its text as a C string: a NUL would cut the paragraph short and shift every index.
-        std::replace(paragraph->text.begin(), paragraph->text.end(), '\0', ' ');
-        PangoLayout* layout = pango_layout_new(context);
-        paragraph->layout = layout;
-        pango_layout_set_text(layout, paragraph->text.data(), static_cast<int>(paragraph->text.size()));
-        PangoAttrList* attributes = pango_attr_list_new();
-        const Ranges emoji = Fonts::emojiRanges(paragraph->text);
-        for (size_t r = runIndex; r < runs.size() && runs[r].start < end; ++r) {
-            const size_t a = std::max(runs[r].start, start) - start;
-            const size_t b = std::min(runs[r].end, end) - start;
-            if (a < b) addAttributes(attributes, *runs[r].attributes, a, b, emoji);
-        }
-        pango_layout_set_attributes(layout, attributes);
-        pango_attr_list_unref(attributes);
-        PangoFontDescription* description = fontDescription(first.font);
-        pango_layout_set_font_description(layout, description);
-        pango_font_description_free(description);
-        // Lines break between words; a word longer than the line breaks between characters rather than
-        // running past the edge.
-        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-        pango_layout_set_width(layout, widthUnits);
-        pango_layout_set_alignment(layout, alignment(first.paragraph.alignment, paragraph->text));
-        const int spacing = std::max(toUnits(finiteOr(first.paragraph.lineSpacing, 0)), 0);
-        const int after = std::max(toUnits(finiteOr(first.paragraph.after, 0)), 0);
-        pango_layout_set_spacing(layout, spacing);
-
-        PangoLayoutIter* iter = pango_layout_get_iter(layout);
-        do {
-            PangoRectangle logical;
-            pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-            PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
-            Line placed;
-            placed.line = line;
-            placed.paragraph = paragraphs_.size();
-            placed.top = top + logical.y;
-            placed.bottom = top + logical.y + logical.height;
-            placed.baseline = top + pango_layout_iter_get_baseline(iter);
-            placed.x = logical.x;
-            placed.startUnit = units.at(start + static_cast<size_t>(line->start_index));
-            lines_.push_back(placed);
-        } while (pango_layout_iter_next_line(iter));
-        pango_layout_iter_free(iter);
-
-        PangoRectangle extents;
-        pango_layout_get_extents(layout, nullptr, &extents);
-        naturalWidth_ = std::max(naturalWidth_, extents.width);
-        top += extents.height;
-        paragraphs_.push_back(std::move(paragraph));
-
+        top += layParagraph(text, runs_, start, end, units.at(start), top);
         start = end + separator;
         // Space between this paragraph and the next; none below the last.
-        if (start < s.size()) top += spacing + after;
+        if (start < s.size()) top += paragraphs_.back()->spacing + paragraphs_.back()->after;
     }
+    widestFrom_.assign(paragraphs_.size() + 1, 0);
+    for (size_t p = paragraphs_.size(); p-- > 0;) widestFrom_[p] = std::max(widestFrom_[p + 1], paragraphs_[p]->width);
 }
 
+std::shared_ptr<const TextFrame> TextFrame::rest(const std::shared_ptr<const TextFrame>& whole,
+                                                 const AttributedText& text, size_t from, size_t fromByte) {
+    if (whole->base_) return rest(whole->base_, text, from + whole->unitShift_, fromByte);
+    std::shared_ptr<TextFrame> frame(new TextFrame());
+    frame->length_ = whole->length_ > from ? whole->length_ - from : 0;
+    frame->bytes_ = whole->bytes_;
+    frame->widthUnits_ = whole->widthUnits_;
+    if (frame->length_ == 0 || fromByte >= whole->bytes_ || whole->paragraphs_.empty()) return frame;
+
+    // The paragraph the rest starts in.
+    const auto& paragraphs = whole->paragraphs_;
+    const size_t p = static_cast<size_t>(std::upper_bound(paragraphs.begin(), paragraphs.end(), fromByte,
+                                                          [](size_t b, const std::unique_ptr<Paragraph>& q) {
+                                                              return b < q->startByte;
+                                                          }) -
+                                         paragraphs.begin()) -
+                     1;
+    const Paragraph& paragraph = *paragraphs[p];
+    const size_t lineEnd = p + 1 < paragraphs.size() ? paragraphs[p + 1]->firstLine : whole->lines_.size();
+    auto showFrom = [&](size_t line, int64_t top) {
+        frame->base_ = whole;
+        frame->baseLine_ = line;
+        frame->baseShift_ = top - whole->lines_[line].top;
+        frame->unitShift_ = from;
+    };
+
+    if (fromByte <= paragraph.startByte) {
+        showFrom(paragraph.firstLine, 0);
+        frame->naturalWidth_ = whole->widestFrom_[p];
+        return frame;
+    }
+    if (paragraph.endByte - fromByte > longParagraph) {
+        const std::string_view rest = std::string_view(text.string()).substr(fromByte, paragraph.endByte - fromByte);
+        const size_t runIndex = runAt(whole->runs_, fromByte);
+        const TextAttributes& first = text.runs()[runIndex].attributes;
+        const auto line = std::lower_bound(whole->lines_.begin() + static_cast<std::ptrdiff_t>(paragraph.firstLine),
+                                           whole->lines_.begin() + static_cast<std::ptrdiff_t>(lineEnd), fromByte,
+                                           [](const Line& l, size_t b) { return l.startByte < b; });
+        const bool sameSettings = first.font == paragraph.font &&
+                                  alignment(first.paragraph.alignment, rest) == paragraph.alignment &&
+                                  std::max(toUnits(finiteOr(first.paragraph.lineSpacing, 0)), 0) == paragraph.spacing &&
+                                  std::max(toUnits(finiteOr(first.paragraph.after, 0)), 0) == paragraph.after;
+        if (whole->widthUnits_ < 0) {
+            // Unbounded, a long paragraph is one long line, and only its width is asked for.
+            frame->naturalWidth_ = whole->widestFrom_[p];
+            return frame;
+        }
+        if (sameSettings && line != whole->lines_.begin() + static_cast<std::ptrdiff_t>(lineEnd) &&
+            line->startByte == fromByte) {
+            showFrom(static_cast<size_t>(line - whole->lines_.begin()), 0);
+            frame->naturalWidth_ = whole->widestFrom_[p];
+            return frame;
+        }
+    }
+    const int64_t height = frame->layParagraph(text, whole->runs_, fromByte, paragraph.endByte, 0, 0);
+    if (p + 1 < paragraphs.size()) {
+        showFrom(paragraphs[p + 1]->firstLine,
+                 height + frame->paragraphs_.back()->spacing + frame->paragraphs_.back()->after);
+        frame->naturalWidth_ = std::max(frame->naturalWidth_, whole->widestFrom_[p + 1]);
+    }
+    return frame;
+}
+
+TextFrame::TextFrame() = default;
 TextFrame::~TextFrame() = default;
 
 namespace {
@@ -536,8 +642,27 @@ std::shared_ptr<const TextFrame> TextFrame::of(const AttributedText& text, doubl
     return frame;
 }
 
+size_t TextFrame::lineCount() const {
+    return lines_.size() + (base_ ? base_->lines_.size() - baseLine_ : 0);
+}
+
+TextFrame::Line TextFrame::lineAt(size_t i, const TextFrame** owner) const {
+    if (i < lines_.size()) {
+        if (owner) *owner = this;
+        return lines_[i];
+    }
+    Line line = base_->lines_[baseLine_ + i - lines_.size()];
+    line.top += baseShift_;
+    line.bottom += baseShift_;
+    line.baseline += baseShift_;
+    line.startUnit -= unitShift_;
+    if (owner) *owner = base_.get();
+    return line;
+}
+
 double TextFrame::height() const {
-    return lines_.empty() ? 0 : toPoints(lines_.back().bottom);
+    const size_t n = lineCount();
+    return n == 0 ? 0 : toPoints(lineAt(n - 1, nullptr).bottom);
 }
 
 double TextFrame::naturalWidth() const {
@@ -549,27 +674,37 @@ size_t TextFrame::lineCountWithin(double height) const {
     // Bottoms are whole Pango units; the tolerance absorbs the rounding of heights that callers computed
     // from them.
     const double limit = height * PANGO_SCALE + 1e-3;
+    const size_t count = lineCount();
     size_t n = 0;
-    while (n < lines_.size() && lines_[n].bottom <= limit) ++n;
+    while (n < count && lineAt(n, nullptr).bottom <= limit) ++n;
     return n;
 }
 
-size_t TextFrame::fitting(double height) const {
+TextFrame::Fit TextFrame::fit(double height) const {
     const size_t n = lineCountWithin(height);
-    if (n == lines_.size()) return length_;
-    return lines_[n].startUnit;
+    if (n == lineCount()) return {length_, bytes_};
+    const Line line = lineAt(n, nullptr);
+    return {line.startUnit, line.startByte};
+}
+
+size_t TextFrame::fitting(double height) const {
+    return fit(height).units;
 }
 
 void TextFrame::draw(PageContext& page, double x, double y, double height) const {
     const size_t n = lineCountWithin(height);
-    for (size_t i = 0; i < n; ++i) drawLine(page, lines_[i], x, y);
+    for (size_t i = 0; i < n; ++i) {
+        const TextFrame* owner = this;
+        const Line line = lineAt(i, &owner);
+        drawLine(page, line, *owner, x, y);
+    }
 }
 
-void TextFrame::drawLine(PageContext& page, const Line& line, double x, double y) const {
+void TextFrame::drawLine(PageContext& page, const Line& line, const TextFrame& owner, double x, double y) const {
     cairo_t* cr = page.cairo();
     const double originX = x + toPoints(line.x);
     const double baseline = y + toPoints(line.baseline);
-    const std::vector<EmojiCluster> emoji = takeEmoji(line.line, paragraphs_[line.paragraph]->text.c_str());
+    const std::vector<EmojiCluster> emoji = takeEmoji(line.line, owner.paragraphs_[line.paragraph]->text.c_str());
     cairo_move_to(cr, originX, baseline);
     pango_cairo_show_layout_line(cr, line.line);
     for (const EmojiCluster& cluster : emoji) {

@@ -11,10 +11,10 @@ namespace quillmark {
 
 BubbleBlock::Geometry BubbleBlock::geometry(double width) const {
     // One point more than the text's natural width keeps the line from wrapping on rounding.
-    double naturalWidth = text.empty() ? horizontalPadding + 1 : natural(text) + 1 + horizontalPadding;
+    double naturalWidth = content.empty() ? horizontalPadding + 1 : std::ceil(content.natural()) + 1 + horizontalPadding;
     double bubbleWidth = std::min(naturalWidth, width * maxFraction);
     double textWidth = bubbleWidth - horizontalPadding;
-    return {bubbleWidth, textWidth, measure(text, textWidth)};
+    return {bubbleWidth, textWidth, std::ceil(content.height(textWidth))};
 }
 
 graphics::Rect BubbleBlock::bubbleRect(graphics::Point at, double width) const {
@@ -31,11 +31,10 @@ double BubbleBlock::height(double width) const {
 std::optional<Block::Split> BubbleBlock::split(double width, double available) const {
     // Fitted into whole points, as the text's height is rounded up to them (see TextBlock::split).
     double room = std::floor(available - verticalPadding - spaceBelow - (reactions.empty() ? 0 : badgeRoom));
-    auto parts = TextBox::split(text, geometry(width).textWidth, room);
+    auto parts = TextBox::split(content, geometry(width).textWidth, room);
     if (!parts) return std::nullopt;
     return Split{makeBlock<BubbleBlock>(std::move(parts->first), fromMe, reactions, dashed, maxFraction),
-                 makeBlock<BubbleBlock>(std::move(parts->second), fromMe, std::vector<std::string>{}, dashed,
-                                        maxFraction)};
+                 makeBlock<BubbleBlock>(std::move(parts->second), fromMe, dashed, maxFraction)};
 }
 
 void BubbleBlock::draw(graphics::Canvas& canvas, graphics::Point at, double width) const {
@@ -47,7 +46,11 @@ void BubbleBlock::draw(graphics::Canvas& canvas, graphics::Point at, double widt
     } else {
         canvas.fill(bubble, fromMe ? Ink::blue : Ink::bubbleGray, radius);
     }
-    canvas.text(text, {bubble.x + 11, bubble.y + 7, g.bubbleWidth - horizontalPadding, g.textHeight});
+    const graphics::Rect area{bubble.x + 11, bubble.y + 7, g.bubbleWidth - horizontalPadding, g.textHeight};
+    if (content.from() == 0)
+        canvas.text(content.whole(), area);
+    else
+        canvas.text(content.text(), area);
     if (!reactions.empty()) Badge::draw(canvas, reactions, bubble, fromMe);
 }
 

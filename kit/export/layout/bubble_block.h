@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "export/graphics/text_rest.h"
 #include "export/layout/block.h"
 
 namespace quillmark {
@@ -17,10 +18,13 @@ class BubbleBlock final : public Block {
 public:
     BubbleBlock(graphics::AttributedText text, bool fromMe, std::vector<std::string> reactions, bool dashed,
                 double maxFraction)
-        : text(std::move(text)), fromMe(fromMe), reactions(std::move(reactions)), dashed(dashed),
+        : content(std::move(text)), fromMe(fromMe), reactions(std::move(reactions)), dashed(dashed),
           maxFraction(maxFraction) {}
+    // The continuation of a bubble cut at a page's end: the rest of its text.
+    BubbleBlock(graphics::TextRest rest, bool fromMe, bool dashed, double maxFraction)
+        : content(std::move(rest)), fromMe(fromMe), dashed(dashed), maxFraction(maxFraction) {}
 
-    const graphics::AttributedText text;
+    const graphics::TextRest content;
     const bool fromMe;
     const std::vector<std::string> reactions;  // the reaction symbols shown in the badge
     const bool dashed;                         // an outline instead of a filled bubble (unsent messages)
@@ -46,6 +50,9 @@ public:
     double height(double width) const override;
     std::optional<Split> split(double width, double available) const override;
     void draw(graphics::Canvas& canvas, graphics::Point at, double width) const override;
+
+    // The bubble's text as a text of its own.
+    graphics::AttributedText text() const { return content.text(); }
 };
 
 }  // namespace quillmark

@@ -6,18 +6,21 @@
 #pragma once
 
 #include "export/graphics/attributed_text.h"
+#include "export/graphics/text_rest.h"
 #include "export/layout/block.h"
 
 namespace quillmark {
 
 // TextBlock: a paragraph of attributed text (it may hold several lines), indented by `inset` points.
-// It splits between lines; both parts keep the inset and neither keeps `keep` or `breakBefore`.
+// It splits between lines; both parts keep the inset and neither keeps `keep` or `breakBefore`. The second
+// part is the rest of the same text, so that a long text cut page by page is laid out about once.
 class TextBlock final : public Block {
 public:
     explicit TextBlock(graphics::AttributedText text, double inset = 0, bool keep = false, bool breakBefore = false)
-        : text(std::move(text)), inset(inset), keep(keep), breakBefore(breakBefore) {}
+        : content(std::move(text)), inset(inset), keep(keep), breakBefore(breakBefore) {}
+    TextBlock(graphics::TextRest rest, double inset) : content(std::move(rest)), inset(inset), keep(false), breakBefore(false) {}
 
-    const graphics::AttributedText text;
+    const graphics::TextRest content;
     const double inset;
     const bool keep;
     const bool breakBefore;
@@ -27,6 +30,9 @@ public:
     void draw(graphics::Canvas& canvas, graphics::Point at, double width) const override;
     bool keepWithNext() const override { return keep; }
     bool pageBreakBefore() const override { return breakBefore; }
+
+    // The block's text as a text of its own.
+    graphics::AttributedText text() const { return content.text(); }
 };
 
 // Gap: `size` points of white space. The paginator drops it at the top of a page, and a gap that does not

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "export/graphics/attributed_text.h"
+#include "export/graphics/text_rest.h"
 
 namespace quillmark::TextBox {
 
@@ -19,6 +20,11 @@ namespace quillmark::TextBox {
 // would be left for the tail. Attributes stay on both parts.
 std::optional<std::pair<graphics::AttributedText, graphics::AttributedText>> split(
     const graphics::AttributedText& text, double width, double height);
+
+// split of a text's rest: the head as a text of its own, the tail as the rest after it, which measures
+// and cuts again without laying out anew what the rest already laid out.
+std::optional<std::pair<graphics::AttributedText, graphics::TextRest>> split(const graphics::TextRest& text,
+                                                                             double width, double height);
 
 // True for Unicode white space and line breaks (spaces of every width, tab, LF, CR, NEL, U+2028, U+2029).
 bool isWhiteSpaceOrNewline(char32_t c);

@@ -82,7 +82,7 @@ TEST(BubbleBlock, SplitKeepsTheBadgeOnTheFirstPartOnly) {
     EXPECT_TRUE(tail->reactions.empty());
     EXPECT_TRUE(head->fromMe && tail->fromMe);
     EXPECT_LE(head->height(400), available);
-    EXPECT_EQ(head->text.string() + " " + tail->text.string(), longText);
+    EXPECT_EQ(head->text().string() + " " + tail->text().string(), longText);
     // Too little room for one line inside the padding: no split.
     EXPECT_FALSE(bubble.split(400, 9 + 14 + 3 + lineHeight() * 0.5));
 }
@@ -184,7 +184,7 @@ TEST_F(ColumnRowTest, LongMessageSplitsAcrossPagesWithRealTextAndFractionalRoom)
         auto r = dynamic_cast<const ColumnRow*>(page[0].block.get());
         ASSERT_TRUE(r);
         auto t = dynamic_cast<const TextBlock*>(r->parts.at(0).get());
-        joined += (joined.empty() ? "" : " ") + t->text.string();
+        joined += (joined.empty() ? "" : " ") + t->text().string();
         EXPECT_LE(r->height(504), 120.6);
     }
     EXPECT_EQ(joined, longText + " " + longText + " " + longText);

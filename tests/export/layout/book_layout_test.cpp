@@ -104,7 +104,7 @@ TEST_F(BookLayoutTest, UnsentEventAndApplicationMessages) {
     BlockList list = blocks(thread(group({anna, ben}), {unsent}), book);
     auto unsentBubble = dynamic_cast<const BubbleBlock*>(list[8].get());
     ASSERT_TRUE(unsentBubble);
-    EXPECT_TRUE(unsentBubble->text.runs()[0].attributes.font.italic);
+    EXPECT_TRUE(unsentBubble->text().runs()[0].attributes.font.italic);
 }
 
 TEST_F(BookLayoutTest, TextBubbleCarriesTheReactionsAndPhotosNone) {
@@ -144,7 +144,7 @@ TEST_F(BookLayoutTest, AttachmentsWithoutPictures) {
     BlockList list = blocks(thread(oneToOne(), {m}), book);
     auto bubble = dynamic_cast<const BubbleBlock*>(list[8].get());
     ASSERT_TRUE(bubble);
-    EXPECT_EQ(bubble->text.runs().back().attributes.color, (graphics::Color{1, 1, 1, 0.8}));
+    EXPECT_EQ(bubble->text().runs().back().attributes.color, (graphics::Color{1, 1, 1, 0.8}));
 }
 
 TEST_F(BookLayoutTest, VideoStillWithDuration) {

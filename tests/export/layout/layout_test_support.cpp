@@ -124,15 +124,16 @@ std::string describe(const BlockRef& block) {
     if (auto g = dynamic_cast<const Gap*>(b)) return "gap " + number(g->size);
     if (dynamic_cast<const PageBreak*>(b)) return "pagebreak";
     if (auto t = dynamic_cast<const TextBlock*>(b)) {
-        bool chapter = t->keep && !t->text.runs().empty() && t->text.runs()[0].attributes.font.size == 22;
-        return (chapter ? "chapter " : "text ") + plain(t->text.string());
+        const graphics::AttributedText text = t->text();
+        bool chapter = t->keep && !text.runs().empty() && text.runs()[0].attributes.font.size == 22;
+        return (chapter ? "chapter " : "text ") + plain(text.string());
     }
     if (auto n = dynamic_cast<const NoteLine*>(b)) {
         const char* side = n->side == NoteLine::Side::left ? "left" : n->side == NoteLine::Side::right ? "right" : "center";
         return std::string("note ") + side + (n->bar ? " bar" : "") + " " + plain(n->text.string());
     }
     if (auto u = dynamic_cast<const BubbleBlock*>(b)) {
-        return std::string(u->dashed ? "dashed " : "") + "bubble " + (u->fromMe ? "me " : "") + plain(u->text.string()) +
+        return std::string(u->dashed ? "dashed " : "") + "bubble " + (u->fromMe ? "me " : "") + plain(u->text().string()) +
                reactions(u->reactions);
     }
     if (auto p = dynamic_cast<const PhotoBubble*>(b)) {

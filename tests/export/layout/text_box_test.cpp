@@ -7,6 +7,7 @@
 
 #include "core/text.h"
 #include "export/graphics/text_layout.h"
+#include "export/graphics/text_rest.h"
 #include "export/layout/ink.h"
 #include "export/layout/text_block.h"
 
@@ -112,6 +113,46 @@ TEST(TextBlock, FirstPartFitsTheRoomItWasCutForWhateverItsFraction) {
         ASSERT_TRUE(parts) << available;
         EXPECT_LE(parts->head->height(200), available) << available;
     }
+}
+
+
+// A long text is cut page by page through the rest of itself; each cut must be the cut of that rest laid
+// out anew as a text of its own.
+TEST(TextRest, LongTextCutPageByPageAsEachRestLaidOutAnew) {
+    AttributedText text;
+    for (int i = 0; i < 300; ++i) {
+        text.append(body("2024-03-05 18:04:" + std::to_string(10 + i % 50) + " worker[" + std::to_string(i % 7) +
+                         "] request " + std::to_string(i) + " finished\n"));
+        if (i % 40 == 0) text.append(body("Traceback:\n    at Worker.run(worker.c:12)\n\tat main(main.c:3)\n\n\n"));
+        if (i % 60 == 0) text.append(body("😀 Привет שלום עולם 你好，世界 " + paragraph + "\n"));
+    }
+    std::string longParagraph;
+    while (longParagraph.size() < 12000) longParagraph += paragraph + " ";
+    text.append(body(longParagraph + "\n"));
+    for (int i = 0; i < 200; ++i) text.append(body("line " + std::to_string(i) + " of the tail end\n"));
+    const size_t link = text.length() / 3;
+    text.setLink(link, 40, "https://example.com/");
+    text.setColor(link, 40, Ink::blue);
+    ASSERT_GT(text.string().size(), 32u * 1024);
+
+    const double width = 300, height = linesHeight(40) + 0.5;
+    graphics::TextRest rest(text);
+    int cuts = 0;
+    for (; cuts < 500; ++cuts) {
+        const AttributedText fresh = rest.text();
+        ASSERT_EQ(rest.height(width), graphics::TextLayout::height(fresh, width)) << "cut " << cuts;
+        if (fresh.string().find('\n') < 4096) {
+            EXPECT_EQ(rest.natural(), graphics::TextLayout::natural(fresh)) << "cut " << cuts;
+        }
+        auto parts = TextBox::split(rest, width, height);
+        auto expected = TextBox::split(fresh, width, height);
+        ASSERT_EQ(parts.has_value(), expected.has_value()) << "cut " << cuts;
+        if (!parts) break;
+        ASSERT_EQ(parts->first, expected->first) << "cut " << cuts;
+        ASSERT_EQ(parts->second.text(), expected->second) << "cut " << cuts;
+        rest = parts->second;
+    }
+    EXPECT_GT(cuts, 15);
 }
 
 }  // namespace
