@@ -712,11 +712,9 @@ Failure Failure::tooDeep() {
 
 std::string Failure::description() const {
     switch (kind) {
-        case Kind::badTag: {
-            static constexpr char hex[] = "0123456789abcdef";
-            return std::string("unexpected tag 0x") + hex[tag >> 4] + hex[tag & 15] +
+        case Kind::badTag:
+            return "unexpected tag 0x" + text::lowercaseHex(std::string(1, static_cast<char>(tag))) +
                    " where an integer was expected, at offset " + std::to_string(offset);
-        }
         case Kind::badReference:
             return "back-reference to entry " + std::to_string(index) + ", which does not exist or is of another kind";
         case Kind::badType: return "unsupported type encoding \"" + type + "\"";

@@ -9,18 +9,7 @@ namespace quillmark::BodyJSON {
 
 namespace {
 
-std::string hex(std::string_view bytes) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (unsigned char b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 0xf];
-    }
-    return out;
-}
-
-JSON data(std::string_view bytes) { return JSON{{"data", hex(bytes)}}; }
+JSON data(std::string_view bytes) { return JSON{{"data", text::lowercaseHex(bytes)}}; }
 
 JSON optionalText(const std::optional<std::string>& text) { return text ? JSON(*text) : JSON(nullptr); }
 

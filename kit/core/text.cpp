@@ -166,6 +166,27 @@ std::string withoutControls(std::string_view utf8) {
     return out;
 }
 
+std::string percentEncoded(std::string_view text, std::string_view kept, bool keepEscapes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto b = static_cast<unsigned char>(c);
+        const bool alphanumeric = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9');
+        const bool escape = keepEscapes && c == '%' && i + 2 < text.size() && isHex(text[i + 1]) && isHex(text[i + 2]);
+        if (alphanumeric || escape || (c != '\0' && kept.find(c) != std::string_view::npos)) {
+            out += c;
+            continue;
+        }
+        out += '%';
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
 std::string lowercaseHex(std::string_view bytes) {
     static constexpr char digits[] = "0123456789abcdef";
     std::string hex;

@@ -50,6 +50,11 @@ std::string withoutControls(std::string_view utf8);
 // ends the text for many readers of HTML and CSV). Returns the text itself when there is nothing to change.
 std::string_view forDocument(std::string_view text, std::string& storage);
 
+// percentEncoded: the text with every byte that is neither an ASCII letter or digit nor one of `kept`
+// written as "%" and two upper-case hex digits; with `keepEscapes`, a "%" that begins such an escape already
+// stays as it is.  percentEncoded("a b/c", "/") == "a%20b/c"
+std::string percentEncoded(std::string_view text, std::string_view kept, bool keepEscapes = false);
+
 // Each byte as two lowercase hex digits.  lowercaseHex("\x01\xab") == "01ab"
 std::string lowercaseHex(std::string_view bytes);
 

@@ -6,6 +6,8 @@
 
 #include <unicode/utf8.h>
 
+#include "core/text.h"
+
 namespace quillmark {
 
 namespace {
@@ -24,9 +26,8 @@ void appendEscapedControl(std::string& out, unsigned char c) {
         case '\t': out += "\\t"; return;
         default: break;
     }
-    static constexpr char hex[] = "0123456789abcdef";
-    const char escape[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xF]};
-    out.append(escape, sizeof escape);
+    out += "\\u00";
+    out += text::lowercaseHex(std::string_view(reinterpret_cast<const char*>(&c), 1));
 }
 
 }  // namespace

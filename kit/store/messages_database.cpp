@@ -504,18 +504,68 @@ MessagesDatabase::Result<MessagesDatabase::ChatList> MessagesDatabase::chatList(
     return list;
 }
 
-std::string MessagesDatabase::messageQuery(const std::string& condition) const {
-    auto x = [&](const char* name) { return messageColumn(name); };
-    return "SELECT m.ROWID, m.guid, m.text, " + x("attributedBody") + ", m.handle_id, m.is_from_me, m.date" +
-           lineBreak + x("date_read") + ", " + x("date_delivered") + ", " + x("service") + ", " + x("subject") +
-           lineBreak + x("associated_message_guid") + ", " + x("associated_message_type") + lineBreak +
-           x("associated_message_emoji") + ", " + x("item_type") + ", " + x("group_action_type") + lineBreak +
-           x("group_title") + ", " + x("other_handle") + ", " + x("balloon_bundle_id") + lineBreak +
-           x("expressive_send_style_id") + ", " + x("thread_originator_guid") + lineBreak + x("date_edited") + ", " +
-           x("date_retracted") + ", " + x("message_summary_info") + lineBreak + x("is_audio_message") +
-           ", j.chat_id\nFROM chat_message_join j JOIN message m ON m.ROWID = j.message_id\nWHERE " + condition;
-}
+namespace {
 
+// The columns of a message row: the one list of them, in the order the query selects them, each with how
+// its value lands in the row. The columns beyond the first few are optional: older schemas lack some of
+// them, and a missing one is selected as NULL and reads as the field's empty value.
+struct MessageColumn {
+    const char* name;  // in table `message`, or "j.chat_id"
+    bool optional;
+    void (*read)(const Statement& st, int i, MessageRow& m);
+};
+
+constexpr MessageColumn messageRowColumns[] = {
+    {"ROWID", false, [](const Statement& st, int i, MessageRow& m) { m.id = st.int64(i); }},
+    {"guid", false, [](const Statement& st, int i, MessageRow& m) { m.guid = st.string(i).value_or(""); }},
+    {"text", false, [](const Statement& st, int i, MessageRow& m) { m.text = st.string(i); }},
+    {"attributedBody", true, [](const Statement& st, int i, MessageRow& m) { m.body = st.data(i); }},
+    {"handle_id", false, [](const Statement& st, int i, MessageRow& m) { m.handleID = st.int64(i); }},
+    {"is_from_me", false, [](const Statement& st, int i, MessageRow& m) { m.isFromMe = st.int64(i) != 0; }},
+    {"date", false, [](const Statement& st, int i, MessageRow& m) { m.date = st.int64(i); }},
+    {"date_read", true, [](const Statement& st, int i, MessageRow& m) { m.dateRead = st.int64(i); }},
+    {"date_delivered", true, [](const Statement& st, int i, MessageRow& m) { m.dateDelivered = st.int64(i); }},
+    {"service", true, [](const Statement& st, int i, MessageRow& m) { m.service = st.string(i).value_or(""); }},
+    {"subject", true, [](const Statement& st, int i, MessageRow& m) { m.subject = st.string(i); }},
+    {"associated_message_guid", true, [](const Statement& st, int i, MessageRow& m) { m.associatedGUID = st.string(i); }},
+    {"associated_message_type", true, [](const Statement& st, int i, MessageRow& m) { m.associatedType = st.int64(i); }},
+    {"associated_message_emoji", true, [](const Statement& st, int i, MessageRow& m) { m.associatedEmoji = st.string(i); }},
+    {"item_type", true, [](const Statement& st, int i, MessageRow& m) { m.itemType = st.int64(i); }},
+    {"group_action_type", true, [](const Statement& st, int i, MessageRow& m) { m.groupActionType = st.int64(i); }},
+    {"group_title", true, [](const Statement& st, int i, MessageRow& m) { m.groupTitle = st.string(i); }},
+    {"other_handle", true, [](const Statement& st, int i, MessageRow& m) { m.otherHandle = st.int64(i); }},
+    {"balloon_bundle_id", true, [](const Statement& st, int i, MessageRow& m) { m.balloonBundleID = st.string(i); }},
+    {"expressive_send_style_id", true, [](const Statement& st, int i, MessageRow& m) { m.effectStyle = st.string(i); }},
+    {"thread_originator_guid", true,
+     [](const Statement& st, int i, MessageRow& m) { m.threadOriginatorGUID = st.string(i); }},
+    {"date_edited", true, [](const Statement& st, int i, MessageRow& m) { m.dateEdited = st.int64(i); }},
+    {"date_retracted", true, [](const Statement& st, int i, MessageRow& m) { m.dateRetracted = st.int64(i); }},
+    {"message_summary_info", true, [](const Statement& st, int i, MessageRow& m) { m.summaryInfo = st.data(i); }},
+    {"is_audio_message", true, [](const Statement& st, int i, MessageRow& m) { m.isAudio = st.int64(i) != 0; }},
+    {"j.chat_id", false, [](const Statement& st, int i, MessageRow& m) { m.chatID = st.int64(i); }},
+};
+
+// The position of the date column, the rows' sort key.
+constexpr int dateColumn = 6;
+
+}  // namespace
+
+std::string MessagesDatabase::messageQuery(const std::string& condition) const {
+    std::string query = "SELECT ";
+    int index = 0;
+    for (const MessageColumn& column : messageRowColumns) {
+        if (index > 0) query += index % 4 == 0 ? lineBreak : ", ";
+        const std::string name = column.name;
+        if (name.find('.') != std::string::npos)
+            query += name;
+        else if (column.optional)
+            query += messageColumn(column.name);
+        else
+            query += "m." + name;
+        ++index;
+    }
+    return query + "\nFROM chat_message_join j JOIN message m ON m.ROWID = j.message_id\nWHERE " + condition;
+}
 
 namespace {
 
@@ -537,36 +587,11 @@ void readMessageRows(SQLiteDatabase& db, const std::string& sql, const std::vect
     Statement& st = **statement;
     st.bindAll(parameters);
     out.done = st.forEachRow([&] {
-        if (!st.isInteger(6) && !st.isNull(6)) out.integerDates = false;
-        out.dates.push_back({!st.isNull(6), st.int64(6)});
-        std::vector<MessageRow>& rows = out.rows;
-        MessageRow& m = rows.emplace_back();
-        m.id = st.int64(0);
-        m.guid = st.string(1).value_or("");
-        m.text = st.string(2);
-        m.body = st.data(3);
-        m.handleID = st.int64(4);
-        m.isFromMe = st.int64(5) != 0;
-        m.date = st.int64(6);
-        m.dateRead = st.int64(7);
-        m.dateDelivered = st.int64(8);
-        m.service = st.string(9).value_or("");
-        m.subject = st.string(10);
-        m.associatedGUID = st.string(11);
-        m.associatedType = st.int64(12);
-        m.associatedEmoji = st.string(13);
-        m.itemType = st.int64(14);
-        m.groupActionType = st.int64(15);
-        m.groupTitle = st.string(16);
-        m.otherHandle = st.int64(17);
-        m.balloonBundleID = st.string(18);
-        m.effectStyle = st.string(19);
-        m.threadOriginatorGUID = st.string(20);
-        m.dateEdited = st.int64(21);
-        m.dateRetracted = st.int64(22);
-        m.summaryInfo = st.data(23);
-        m.isAudio = st.int64(24) != 0;
-        m.chatID = st.int64(25);
+        if (!st.isInteger(dateColumn) && !st.isNull(dateColumn)) out.integerDates = false;
+        out.dates.push_back({!st.isNull(dateColumn), st.int64(dateColumn)});
+        MessageRow& m = out.rows.emplace_back();
+        int i = 0;
+        for (const MessageColumn& column : messageRowColumns) column.read(st, i++, m);
     });
 }
 

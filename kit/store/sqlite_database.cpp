@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include "core/text.h"
 #include "store/private_copy.h"
 
 namespace quillmark {
@@ -17,26 +18,7 @@ constexpr int readOnlyFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OP
 
 // Characters a URL path keeps as they are; everything else is percent-encoded, so that "?" and "#" in a
 // file name reach SQLite as part of the name and not as the start of the query or fragment.
-bool allowedInPath(unsigned char c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-    return std::strchr("-._~!$&'()*+,;=:@/", c) != nullptr && c != 0;
-}
-
-std::string percentEncodedPath(const std::string& path) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(path.size());
-    for (unsigned char c : path) {
-        if (allowedInPath(c)) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        }
-    }
-    return out;
-}
+std::string percentEncodedPath(const std::string& path) { return text::percentEncoded(path, "-._~!$&'()*+,;=:@/"); }
 
 // The connection's message, with a marker when the operating system refused the file, so that a refusal
 // can be recognised even behind SQLite's generic "unable to open" code.

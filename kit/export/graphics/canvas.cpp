@@ -69,10 +69,6 @@ bool isSchemeCharacter(char c, bool first) {
     return !first && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.');
 }
 
-bool isHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 }  // namespace
 
 std::optional<std::string> Canvas::linkURI(std::string_view url) {
@@ -87,24 +83,7 @@ std::optional<std::string> Canvas::linkURI(std::string_view url) {
     // Cairo writes the URI into the PDF as it is: parentheses and backslashes would end or escape the PDF
     // string, and the tag syntax quotes with apostrophes. Those, and everything a URI may not hold, are
     // percent-encoded.
-    static constexpr std::string_view kept =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~:/?#[]@!$&*+,;=";
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string uri;
-    uri.reserve(url.size());
-    for (size_t i = 0; i < url.size(); ++i) {
-        const char c = url[i];
-        const bool escape = c == '%' && i + 2 < url.size() && isHex(url[i + 1]) && isHex(url[i + 2]);
-        if (escape || kept.find(c) != std::string_view::npos) {
-            uri += c;
-            continue;
-        }
-        const auto byte = static_cast<unsigned char>(c);
-        uri += '%';
-        uri += digits[byte >> 4];
-        uri += digits[byte & 15];
-    }
-    return uri;
+    return text::percentEncoded(url, "-._~:/?#[]@!$&*+,;=", true);
 }
 
 void Canvas::text(const AttributedText& text, const Rect& rect) {

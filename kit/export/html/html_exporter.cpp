@@ -11,6 +11,7 @@
 #include "export/dates.h"
 #include "export/fingerprint.h"
 #include "export/formats.h"
+#include "export/rhythm.h"
 
 namespace quillmark::HTMLExporter {
 
@@ -227,8 +228,6 @@ std::string linkify(std::string_view text, const std::vector<std::string>& links
 }
 
 std::string urlPath(std::string_view path) {
-    static constexpr std::string_view kept = "-._~!$'()*+,;=:@";
-    static constexpr char hex[] = "0123456789ABCDEF";
     std::string out;
     size_t start = 0;
     while (start <= path.size()) {
@@ -238,17 +237,7 @@ std::string urlPath(std::string_view path) {
         start = end + 1;
         if (piece.empty()) continue;
         if (!out.empty()) out += '/';
-        for (const char ch : piece) {
-            const auto c = static_cast<unsigned char>(ch);
-            const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-            if (alphanumeric || kept.find(ch) != std::string_view::npos) {
-                out += ch;
-            } else {
-                out += '%';
-                out += hex[c >> 4];
-                out += hex[c & 0xF];
-            }
-        }
+        out += text::percentEncoded(piece, "-._~!$'()*+,;=:@");
     }
     return out;
 }
@@ -261,140 +250,181 @@ std::string safeFileName(std::string_view name) {
     return out;
 }
 
+namespace {
+
+// The page of one export, written from the top: the head, then each message with what stands before it.
+class Page {
+public:
+    Page(const MessageThread& thread, const ExportOptions& options, const fs::path& folder, AttachmentMedia& media)
+        : thread_(thread), options_(options), dates_(options), rhythm_(dates_), media_(media), files_(folder / "files"),
+          me_(options.me()), fingerprint_(Fingerprint::compute(thread, media)) {
+        out_.reserve(4096 + thread.messages.size() * 400);
+    }
+
+    const std::string& fingerprint() const { return fingerprint_.hex; }
+    int copiedFiles() const { return copied_; }
+
+    // The document's head and the header with the title, the dates, the count, the zone and the fingerprint.
+    void head() {
+        const std::string title = thread_.conversation.title(options_.localeID);
+        const auto lastDate = thread_.lastDate();
+        out_ += "<!doctype html><html lang=\"en\"><meta charset=\"utf-8\">"
+                "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">";
+        out_ += "<meta name=\"generator\" content=\"Quillmark ";
+        appendEscaped(out_, options_.appVersion);
+        out_ += "\"><title>";
+        appendEscaped(out_, title);
+        out_ += " \u2014 Messages</title><style>";
+        out_ += styleSheet;
+        out_ += "</style><main><header><h1>";
+        appendEscaped(out_, title);
+        out_ += "</h1><p>";
+        appendEscaped(out_, dates_.range(thread_.firstDate(), lastDate));
+        out_ += "</p><p>" + Formats::integer(static_cast<int64_t>(thread_.messages.size()), options_.localeID) +
+                " messages \u00B7 times in ";
+        appendEscaped(out_, dates_.zone(lastDate.value_or(Date{static_cast<double>(std::time(nullptr))})));
+        out_ += "</p><p class=\"fp\">SHA-256 " + fingerprint_.hex + "</p></header>";
+    }
+
+    // One message, or one group event, with the month heading and the time label that come before it.
+    void message(const Message& m) {
+        timeline(m.date);
+        if (m.event) {
+            out_ += "<p class=\"ev\">";
+            appendEscaped(out_, *m.event);
+            out_ += "</p>";
+            lastSender_.clear();
+            return;
+        }
+        std::string key = m.isFromMe ? "me" : m.sender ? m.sender->address : std::string();
+        out_ += m.isFromMe ? "<div class=\"m me\" id=\"m" : "<div class=\"m\" id=\"m";
+        out_ += std::to_string(m.id);
+        out_ += "\" title=\"";
+        appendEscaped(out_, dates_.full(m.date));
+        out_ += "\">";
+        if (thread_.conversation.isGroup && !m.isFromMe && key != lastSender_) {
+            out_ += "<div class=\"who\">";
+            appendEscaped(out_, m.sender ? m.sender->displayName() : std::string("Unknown"));
+            out_ += "</div>";
+        }
+        reply(m);
+        body(m);
+        for (const Attachment& attachment : m.attachments)
+            appendAttachment(out_, attachment, place(attachment, files_, names_, media_, copied_), options_.localeID);
+        reactions(m);
+        note(m);
+        out_ += "</div>";
+        lastSender_ = std::move(key);
+    }
+
+    // Writes the page and the marker file into the folder.
+    tl::expected<void, Failure> write(const fs::path& folder) {
+        out_ += "</main></html>\n";
+        if (auto written = AtomicFile::write(folder / "index.html", out_); !written) return written;
+        const std::string marker = "This folder is an HTML export made by Quillmark " + options_.appVersion +
+                                   ". A new export of the same conversation may replace it.\n";
+        return AtomicFile::write(folder / markerName, marker);
+    }
+
+private:
+    void timeline(Date date) {
+        const Rhythm::Step step = rhythm_.next(date);
+        if (step.month) {
+            out_ += "<h2>";
+            appendEscaped(out_, *step.month);
+            out_ += "</h2>";
+        }
+        if (!step.showsTime) return;
+        out_ += "<p class=\"t\"><b>";
+        appendEscaped(out_, dates_.dayShort(date));
+        out_ += "</b> ";
+        appendEscaped(out_, dates_.shortTime(date));
+        out_ += "</p>";
+        lastSender_.clear();
+    }
+
+    void reply(const Message& m) {
+        if (!m.replyToGUID) return;
+        const auto found = thread_.replies.find(*m.replyToGUID);
+        if (found == thread_.replies.end()) return;
+        out_ += "<div class=\"rp\">";
+        appendEscaped(out_, found->second.sender);
+        out_ += ": ";
+        appendEscaped(out_, replySnippet(found->second.text));
+        out_ += "</div>";
+    }
+
+    void body(const Message& m) {
+        if (m.isUnsent()) {
+            out_ += "<div class=\"b unsent\">Unsent message</div>";
+        } else if (!m.text.empty()) {
+            out_ += "<div class=\"b\">";
+            out_ += linkify(m.text, m.links);
+            out_ += "</div>";
+        }
+        if (m.appKind) {
+            out_ += "<div class=\"b\"><i>";
+            appendEscaped(out_, *m.appKind);
+            out_ += "</i></div>";
+        }
+    }
+
+    void reactions(const Message& m) {
+        if (m.reactions.empty()) return;
+        out_ += "<div class=\"rx\">";
+        for (size_t i = 0; i < m.reactions.size(); ++i) {
+            const Reaction& r = m.reactions[i];
+            if (i > 0) out_ += " \u00B7 ";
+            // The emoji of an emoji reaction is whatever the reacting person sent, so it is escaped like
+            // every other text from the history.
+            appendEscaped(out_, r.emoji);
+            out_ += ' ';
+            appendEscaped(out_, r.isFromMe ? me_ : r.sender ? r.sender->displayName() : std::string());
+        }
+        out_ += "</div>";
+    }
+
+    void note(const Message& m) {
+        out_ += "<div class=\"note\">";
+        if (m.isEdited()) out_ += "Edited \u00B7 ";
+        if (m.effect) {
+            out_ += "Sent with ";
+            appendEscaped(out_, *m.effect);
+            out_ += " \u00B7 ";
+        }
+        out_ += "<time>";
+        appendEscaped(out_, dates_.time(m.date));
+        out_ += "</time></div>";
+    }
+
+    const MessageThread& thread_;
+    const ExportOptions& options_;
+    const Dates dates_;
+    Rhythm rhythm_;
+    AttachmentMedia& media_;
+    const fs::path files_;
+    const std::string me_;
+    const Fingerprint::Result fingerprint_;
+    std::string out_;
+    FileNames names_;
+    int copied_ = 0;
+    std::string lastSender_;
+};
+
+}  // namespace
+
 tl::expected<Result, Failure> exportThread(const MessageThread& thread, const ExportOptions& options,
-                                               const fs::path& folder, AttachmentMedia& media) {
+                                           const fs::path& folder, AttachmentMedia& media) {
     const fs::path files = folder / "files";
     std::error_code error;
     fs::create_directories(files, error);
     if (error) return tl::unexpected(folderError(files, error));
 
-    const Dates dates(options);
-    const Fingerprint::Result fingerprint = Fingerprint::compute(thread, media);
-    const std::string title = thread.conversation.title(options.localeID);
-    const std::string me = options.me();
-    const bool isGroup = thread.conversation.isGroup;
-    const auto lastDate = thread.lastDate();
-
-    std::string out;
-    out.reserve(4096 + thread.messages.size() * 400);
-    out += "<!doctype html><html lang=\"en\"><meta charset=\"utf-8\">"
-           "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">";
-    out += "<meta name=\"generator\" content=\"Quillmark ";
-    appendEscaped(out, options.appVersion);
-    out += "\"><title>";
-    appendEscaped(out, title);
-    out += " \u2014 Messages</title><style>";
-    out += styleSheet;
-    out += "</style><main><header><h1>";
-    appendEscaped(out, title);
-    out += "</h1><p>";
-    appendEscaped(out, dates.range(thread.firstDate(), lastDate));
-    out += "</p><p>" + Formats::integer(static_cast<int64_t>(thread.messages.size()), options.localeID) +
-           " messages \u00B7 times in ";
-    appendEscaped(out, dates.zone(lastDate.value_or(Date{static_cast<double>(std::time(nullptr))})));
-    out += "</p><p class=\"fp\">SHA-256 " + fingerprint.hex + "</p></header>";
-
-    Result result{folder / "index.html", 0, fingerprint.hex};
-    FileNames names;
-    std::string lastMonth;
-    std::optional<Date> lastTime;
-    std::string lastSender;
-    for (const Message& m : thread.messages) {
-        std::string month = dates.month(m.date);
-        if (month != lastMonth) {
-            out += "<h2>";
-            appendEscaped(out, month);
-            out += "</h2>";
-            lastMonth = std::move(month);
-            lastTime.reset();
-        }
-        if (!lastTime || m.date.seconds - lastTime->seconds > 3600) {
-            out += "<p class=\"t\"><b>";
-            appendEscaped(out, dates.dayShort(m.date));
-            out += "</b> ";
-            appendEscaped(out, dates.shortTime(m.date));
-            out += "</p>";
-            lastSender.clear();
-        }
-        lastTime = m.date;
-
-        if (m.event) {
-            out += "<p class=\"ev\">";
-            appendEscaped(out, *m.event);
-            out += "</p>";
-            lastSender.clear();
-            continue;
-        }
-
-        std::string key = m.isFromMe ? "me" : m.sender ? m.sender->address : std::string();
-        out += m.isFromMe ? "<div class=\"m me\" id=\"m" : "<div class=\"m\" id=\"m";
-        out += std::to_string(m.id);
-        out += "\" title=\"";
-        appendEscaped(out, dates.full(m.date));
-        out += "\">";
-
-        if (isGroup && !m.isFromMe && key != lastSender) {
-            out += "<div class=\"who\">";
-            appendEscaped(out, m.sender ? m.sender->displayName() : std::string("Unknown"));
-            out += "</div>";
-        }
-        if (m.replyToGUID) {
-            if (const auto found = thread.replies.find(*m.replyToGUID); found != thread.replies.end()) {
-                out += "<div class=\"rp\">";
-                appendEscaped(out, found->second.sender);
-                out += ": ";
-                appendEscaped(out, replySnippet(found->second.text));
-                out += "</div>";
-            }
-        }
-        if (m.isUnsent()) {
-            out += "<div class=\"b unsent\">Unsent message</div>";
-        } else if (!m.text.empty()) {
-            out += "<div class=\"b\">";
-            out += linkify(m.text, m.links);
-            out += "</div>";
-        }
-        if (m.appKind) {
-            out += "<div class=\"b\"><i>";
-            appendEscaped(out, *m.appKind);
-            out += "</i></div>";
-        }
-        for (const Attachment& attachment : m.attachments)
-            appendAttachment(out, attachment, place(attachment, files, names, media, result.files), options.localeID);
-
-        if (!m.reactions.empty()) {
-            out += "<div class=\"rx\">";
-            for (size_t i = 0; i < m.reactions.size(); ++i) {
-                const Reaction& r = m.reactions[i];
-                if (i > 0) out += " \u00B7 ";
-                // The emoji of an emoji reaction is whatever the reacting person sent, so it is escaped
-                // like every other text from the history.
-                appendEscaped(out, r.emoji);
-                out += ' ';
-                appendEscaped(out, r.isFromMe ? me : r.sender ? r.sender->displayName() : std::string());
-            }
-            out += "</div>";
-        }
-
-        out += "<div class=\"note\">";
-        if (m.isEdited()) out += "Edited \u00B7 ";
-        if (m.effect) {
-            out += "Sent with ";
-            appendEscaped(out, *m.effect);
-            out += " \u00B7 ";
-        }
-        out += "<time>";
-        appendEscaped(out, dates.time(m.date));
-        out += "</time></div></div>";
-        lastSender = std::move(key);
-    }
-    out += "</main></html>\n";
-
-    if (auto written = AtomicFile::write(result.index, out); !written) return tl::unexpected(written.error());
-    const std::string marker = "This folder is an HTML export made by Quillmark " + options.appVersion +
-                               ". A new export of the same conversation may replace it.\n";
-    if (auto written = AtomicFile::write(folder / markerName, marker); !written) return tl::unexpected(written.error());
-    return result;
+    Page page(thread, options, folder, media);
+    page.head();
+    for (const Message& m : thread.messages) page.message(m);
+    if (auto written = page.write(folder); !written) return tl::unexpected(written.error());
+    return Result{folder / "index.html", page.copiedFiles(), page.fingerprint()};
 }
 
 }  // namespace quillmark::HTMLExporter

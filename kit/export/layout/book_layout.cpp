@@ -5,6 +5,7 @@
 #include "conversations/unicode_text.h"
 #include "export/dates.h"
 #include "export/formats.h"
+#include "export/rhythm.h"
 #include "export/layout/book_cover.h"
 #include "export/layout/bubble_block.h"
 #include "export/layout/ink.h"
@@ -132,27 +133,24 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
     Dates dates(input.options);
     BlockList out = cover(input, dates, contentHeight);
 
-    std::string lastMonth;
-    std::optional<Date> previous;
+    Rhythm rhythm(dates);
+    bool firstMonth = true;
     std::string lastSender;
     for (const Message& m : thread.messages) {
-        std::string month = dates.month(m.date);
-        if (month != lastMonth) {
-            out.push_back(makeBlock<Gap>(lastMonth.empty() ? 0 : 26));
-            out.push_back(makeBlock<TextBlock>(Styled::text(month, chapter(), Ink::text), 0, true, false));
+        const Rhythm::Step step = rhythm.next(m.date);
+        if (step.month) {
+            out.push_back(makeBlock<Gap>(firstMonth ? 0 : 26));
+            out.push_back(makeBlock<TextBlock>(Styled::text(*step.month, chapter(), Ink::text), 0, true, false));
             out.push_back(makeBlock<Gap>(10));
-            lastMonth = month;
-            previous.reset();
+            firstMonth = false;
         }
-
-        if (!previous || m.date.seconds - previous->seconds > 3600) {
+        if (step.showsTime) {
             AttributedText when = Styled::text(dates.dayShort(m.date), smallSemibold(), Ink::secondary);
             when.append(Styled::text(" " + dates.shortTime(m.date), small(), Ink::tertiary));
             out.push_back(makeBlock<NoteLine>(std::move(when), NoteLine::Side::center, 8, true, false));
             out.push_back(makeBlock<Gap>(4));
             lastSender.clear();
         }
-        previous = m.date;
 
         if (m.event) {
             out.push_back(noteLine(*m.event, smallItalic(), Ink::secondary, NoteLine::Side::center, 2, false, false));
