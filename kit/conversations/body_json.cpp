@@ -55,7 +55,9 @@ private:
                 return JSON{{"selector", std::string(*value.asSelector())}};
             case Kind::array: {
                 JSON out = JSON::array();
-                for (const TypedStream::Value& element : *value.asArray()) out.push_back(this->value(element, depth + 1));
+                // The span lives in the optional: keep the optional, not a reference into a temporary.
+                const auto elements = value.asArray();
+                for (const TypedStream::Value& element : *elements) out.push_back(this->value(element, depth + 1));
                 return out;
             }
             case Kind::null:

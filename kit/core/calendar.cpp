@@ -187,12 +187,25 @@ Date wallTime(const std::string& zone, const Fields& f, UCalendarWallTimeOption 
 
 namespace Calendar {
 
+namespace {
+
+// The text between double quotes, as the sentences name what was typed.
+std::string quoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    out += text;
+    out += '"';
+    return out;
+}
+
+}  // namespace
+
 tl::expected<std::string, Failure> timeZone(std::string_view id) {
     auto zone = makeZone(id);
     if (!zone) {
-        return tl::unexpected(Failure{"\"" + std::string(id) +
-                                      "\" isn't a time zone. Use an identifier such as Europe/Berlin, "
-                                      "America/New_York or UTC."});
+        return tl::unexpected(Failure{quoted(id) + " isn't a time zone. Use an identifier such as Europe/Berlin, "
+                                                   "America/New_York or UTC."});
     }
     icu::UnicodeString found;
     zone->getID(found);
@@ -211,8 +224,8 @@ tl::expected<std::string, Failure> locale(std::string_view id) {
             if (std::string_view(available[i].getLanguage()) == parsed.getLanguage()) return std::string(parsed.getName());
         }
     }
-    return tl::unexpected(Failure{"\"" + std::string(id) +
-                                  "\" isn't a locale Quillmark knows. Use an identifier such as en_US, de_DE or fr_CA."});
+    return tl::unexpected(
+        Failure{quoted(id) + " isn't a locale Quillmark knows. Use an identifier such as en_US, de_DE or fr_CA."});
 }
 
 std::string defaultTimeZone() {
@@ -247,8 +260,8 @@ Date dayBound(int year, int month, int day, const std::string& zone, Bound bound
 tl::expected<Date, Failure> parseBound(std::string_view text, const std::string& zone, Bound bound) {
     const auto fields = scan(text);
     if (!fields) {
-        return tl::unexpected(Failure{"\"" + std::string(text) +
-                                      "\" isn't a date. Write a day as YYYY-MM-DD (2024-03-31) or a date and time as "
+        return tl::unexpected(Failure{quoted(text) +
+                                      " isn't a date. Write a day as YYYY-MM-DD (2024-03-31) or a date and time as "
                                       "YYYY-MM-DDTHH:MM[:SS] with an optional Z or offset (2024-03-31T18:30:00+02:00)."});
     }
     const Fields& f = *fields;

@@ -30,7 +30,9 @@ void append(std::vector<uint8_t>& out, std::initializer_list<int> bytes) {
     for (int b : bytes) out.push_back(static_cast<uint8_t>(b));
 }
 
-void append(std::vector<uint8_t>& out, std::string_view bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+void append(std::vector<uint8_t>& out, std::string_view bytes) {
+    for (const char c : bytes) out.push_back(static_cast<uint8_t>(c));
+}
 
 std::vector<uint8_t> header() {
     std::vector<uint8_t> out{0x04, 0x0b};

@@ -35,8 +35,9 @@ TEST(Text, IsValidUTF8FindsDamageAnywhereInLongText) {
     EXPECT_TRUE(text::isValidUTF8(""));
     // A damaged byte at every position, so that both the eight-byte stride and the byte-wise tail see one.
     for (size_t at = 0; at <= ascii.size(); ++at) {
-        std::string damaged = ascii;
-        damaged.insert(at, "\xC3");
+        std::string damaged(ascii, 0, at);
+        damaged += '\xC3';
+        damaged.append(ascii, at);
         EXPECT_FALSE(text::isValidUTF8(damaged)) << at;
         EXPECT_EQ(text::validUTF8(damaged).size(), ascii.size() + 3) << at;
     }

@@ -73,8 +73,10 @@ std::string decodeEntities(std::string_view s) {
 // The texts of the elements with this name in the XML (element content, entities decoded).
 std::vector<std::string> elementTexts(std::string_view xml, std::string_view name) {
     std::vector<std::string> texts;
-    const std::string open = "<" + std::string(name);
-    const std::string close = "</" + std::string(name) + ">";
+    std::string open = "<", close = "</";
+    open += name;
+    close += name;
+    close += '>';
     size_t at = 0;
     while ((at = xml.find(open, at)) != std::string_view::npos) {
         const size_t tagEnd = xml.find('>', at);

@@ -100,7 +100,10 @@ BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::str
             if (a.kind() == AttachmentKind::video) {
                 std::string text = "\u25B6\uFE0E";
                 if (a.path) {
-                    if (auto d = input.media.duration(a)) text += " " + Formats::duration(*d);
+                    if (auto d = input.media.duration(a)) {
+                        text += ' ';
+                        text += Formats::duration(*d);
+                    }
                 }
                 label = Styled::text(text, smallSemibold(), Ink::white);
             }
@@ -146,7 +149,8 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
         }
         if (step.showsTime) {
             AttributedText when = Styled::text(dates.dayShort(m.date), smallSemibold(), Ink::secondary);
-            when.append(Styled::text(" " + dates.shortTime(m.date), small(), Ink::tertiary));
+            const std::string time = dates.shortTime(m.date);
+            when.append(Styled::text(" " + time, small(), Ink::tertiary));
             out.push_back(makeBlock<NoteLine>(std::move(when), NoteLine::Side::center, 8, true, false));
             out.push_back(makeBlock<Gap>(4));
             lastSender.clear();

@@ -191,13 +191,15 @@ BlockRef attachment(const Attachment& a, int number, const RenderInput& input, d
     std::string size = Formats::bytes(a.byteCount, locale);
 
     if (!a.isAvailable) {
-        std::string line = "Attachment #" + std::to_string(number) + ", " + a.name + " (" + size +
-                           "): not on this Mac \u2014 Messages keeps it in iCloud only. Open it in Messages to "
-                           "download it, then export again.";
+        std::string line = "Attachment #";
+        line += std::to_string(number) + ", " + a.name + " (" + size +
+                "): not on this Mac \u2014 Messages keeps it in iCloud only. Open it in Messages to download it, "
+                "then export again.";
         return textBlock(line, smallItalic(), Ink::secondary);
     }
 
-    std::string line = "#" + std::to_string(number) + " \u00b7 " + a.name + " \u00b7 " + size;
+    std::string line = "#";
+    line += std::to_string(number) + " \u00b7 " + a.name + " \u00b7 " + size;
     bool timed = a.kind() == AttachmentKind::video || a.kind() == AttachmentKind::audio;
     if (a.path && timed) {
         if (auto d = input.media.duration(a)) {
@@ -300,10 +302,13 @@ BlockList appendix(const RenderInput& input, const Dates& dates) {
             AttributedText entry = Styled::text(a.name + " \u00b7 " + Formats::bytes(a.byteCount, locale) + " \u00b7 " +
                                                     whoName(m.isFromMe, m.sender, input.options),
                                                 Font::system(8.5), Ink::text, tight());
-            entry.append(Styled::text("\n" + (hash.empty() ? std::string("not on this Mac") : hash), monospaced(7),
-                                      hash.empty() ? Ink::red : Ink::secondary, tight()));
+            std::string hashLine = "\n";
+            hashLine += hash.empty() ? std::string_view("not on this Mac") : std::string_view(hash);
+            entry.append(Styled::text(hashLine, monospaced(7), hash.empty() ? Ink::red : Ink::secondary, tight()));
+            std::string numbered = "#";
+            numbered += std::to_string(number);
             std::vector<ColumnRow::Column> left{
-                {Styled::text("#" + std::to_string(number), monospacedDigits(8.5, FontWeight::semibold), Ink::text), 24},
+                {Styled::text(numbered, monospacedDigits(8.5, FontWeight::semibold), Ink::text), 24},
                 {Styled::text(dates.full(m.date), monospacedDigits(8.5), Ink::secondary), 128}};
             out.push_back(makeBlock<ColumnRow>(std::move(left), BlockList{textBlock(std::move(entry))}, 10, 9, true));
         }
