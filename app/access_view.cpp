@@ -90,17 +90,22 @@ AccessView::AccessView(AppModel& model, QWidget* parent) : QWidget(parent), mode
     showFolder->setObjectName(QStringLiteral("showFolder"));
     connect(showFolder, &QPushButton::clicked, this, [this] { Desktop::showInFolder(model_.messagesPath()); });
     firstLayout->addWidget(showFolder, 0, Qt::AlignLeft);
-    column->addWidget(step(1, first));
+    auto* steps = new Card;
+    auto* stepsLayout = new QVBoxLayout(steps);
+    stepsLayout->setContentsMargins(18, 16, 18, 16);
+    stepsLayout->setSpacing(16);
+    stepsLayout->addWidget(step(1, first));
 
     QLabel* second = textLabel(QStringLiteral(
                                    "Make it readable for your account (its owner can run <b>chmod -R u+rX</b> on the "
                                    "folder), or copy it into your home folder and open the copy."),
                                true);
     second->setContentsMargins(0, 3, 0, 0);
-    column->addWidget(step(2, second));
+    stepsLayout->addWidget(step(2, second));
     QLabel* third = textLabel(QStringLiteral("Come back here — Quillmark goes on by itself."));
     third->setContentsMargins(0, 3, 0, 0);
-    column->addWidget(step(3, third));
+    stepsLayout->addWidget(step(3, third));
+    column->addWidget(steps);
 
     hint_ = new QWidget;
     hint_->setObjectName(QStringLiteral("stillRefusedHint"));
@@ -166,10 +171,10 @@ MissingView::MissingView(AppModel& model, QWidget* parent) : QWidget(parent), mo
     column->addWidget(path_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* open = new QPushButton(QStringLiteral("Open Messages Folder…"));
-    open->setDefault(true);
+    QPushButton* open = suggestedButton(QStringLiteral("Open Messages Folder…"));
     connect(open, &QPushButton::clicked, this, &MissingView::openRequested);
     auto* again = new QPushButton(QStringLiteral("Try Again"));
+    again->setMinimumHeight(34);
     again->setObjectName(QStringLiteral("tryAgain"));
     connect(again, &QPushButton::clicked, &model_, &AppModel::load);
     buttons->addWidget(open);

@@ -49,16 +49,19 @@ BatchView::BatchView(AppModel& model, std::shared_ptr<const ViewDates> dates, QA
     list_->setFocusPolicy(Qt::NoFocus);
     list_->setUniformItemSizes(true);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list_->setMinimumHeight(120);
-    list_->setMaximumHeight(320);
-    column->addWidget(list_);
+    list_->setFrameShape(QFrame::NoFrame);
+    auto* card = new Card;
+    auto* cardLayout = new QVBoxLayout(card);
+    cardLayout->setContentsMargins(4, 6, 4, 6);
+    cardLayout->addWidget(list_);
+    list_->viewport()->setAutoFillBackground(false);
+    column->addWidget(card);
 
     QLabel* note = textLabel(QStringLiteral("One file for each conversation, in a folder you choose."));
     note->setAlignment(Qt::AlignHCenter);
     column->addWidget(note);
-    export_ = new QPushButton;
+    export_ = suggestedButton({});
     export_->setObjectName(QStringLiteral("batchExport"));
-    export_->setDefault(true);
     connect(export_, &QPushButton::clicked, exportAction, &QAction::trigger);
     const auto follow = [this, exportAction] {
         export_->setEnabled(exportAction->isEnabled());
@@ -82,7 +85,7 @@ void BatchView::refresh() {
     export_->setText(QStringLiteral("Export %1 Conversations…").arg(count));
     // As tall as its rows, up to the list's limit.
     const int rowHeight = list_->sizeHintForRow(0) > 0 ? list_->sizeHintForRow(0) : 48;
-    list_->setFixedHeight(std::clamp(rowHeight * count + 2 * list_->frameWidth() + 8, 120, 320));
+    list_->setFixedHeight(std::clamp(rowHeight * count + 2 * list_->frameWidth(), 60, 320));
 }
 
 }  // namespace quillmark::app

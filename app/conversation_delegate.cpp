@@ -58,10 +58,8 @@ void ConversationDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->setRenderHint(QPainter::Antialiasing);
     const QRectF row = QRectF(option.rect).adjusted(inset, 1, -inset, -1);
     if (chosen) {
-        QColor fill = theme.accent;
-        if (!(option.state & QStyle::State_Active)) fill.setAlphaF(0.75f);
         painter->setPen(Qt::NoPen);
-        painter->setBrush(fill);
+        painter->setBrush(theme.accent);
         painter->drawRoundedRect(row, 8, 8);
     } else if (option.state & QStyle::State_MouseOver) {
         painter->setPen(Qt::NoPen);

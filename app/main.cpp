@@ -6,6 +6,7 @@
 #include "app/app_model.h"
 #include "app/arguments.h"
 #include "app/main_window.h"
+#include "app/widgets.h"
 #include "app/window_snapshots.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Quillmark"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(QUILLMARK_APP_ID));
+
+    QApplication::setFont(withEmoji(QApplication::font()));
 
     const Arguments arguments = Arguments::parse(QApplication::arguments());
     if (arguments.snapshotWindows) return WindowSnapshots::run(*arguments.snapshotWindows);

@@ -38,7 +38,10 @@ QColor Theme::avatar(const QString& key) const {
     // Soft colours of the desktops' own palettes; white initials stay readable on each.
     static constexpr std::array<QRgb, 8> colours = {0x3584e4, 0x2190a4, 0x3a944a, 0xc88800,
                                                     0xed5b00, 0xe62d42, 0xd56199, 0x9141ac};
-    const size_t index = qHash(key, 7) % colours.size();
+    // FNV-1a over the UTF-16 units: the same key gives the same colour in every run and build.
+    uint32_t hash = 2166136261u;
+    for (const QChar c : key) hash = (hash ^ c.unicode()) * 16777619u;
+    const size_t index = hash % colours.size();
     QColor colour = QColor::fromRgb(colours[index]);
     return dark ? colour.darker(115) : colour;
 }

@@ -1,5 +1,7 @@
 #include "app/widgets.h"
 
+#include <QApplication>
+#include <QFontDatabase>
 #include <QPainter>
 
 #include "app/theme.h"
@@ -15,6 +17,18 @@ QFont scaledFont(const QFont& base, double factor, QFont::Weight weight) {
     }
     font.setWeight(weight);
     return font;
+}
+
+QFont withEmoji(const QFont& font) {
+    static const QString emoji = QStringLiteral("Noto Color Emoji");
+    static const bool present = QFontDatabase::hasFamily(emoji);
+    QStringList families = font.families();
+    if (families.isEmpty()) families << font.family();
+    if (!present || families.contains(emoji)) return font;
+    QFont both = font;
+    families << emoji;
+    both.setFamilies(families);
+    return both;
 }
 
 QLabel* headingLabel(const QString& text, double factor) {
@@ -41,6 +55,48 @@ QLabel* smallLabel(const QString& text) {
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
+}
+
+namespace {
+
+class SuggestedButton : public QPushButton {
+public:
+    explicit SuggestedButton(const QString& text) : QPushButton(text) {
+        setDefault(true);
+        setMinimumHeight(34);
+        setStyleSheet(QStringLiteral("QPushButton { padding: 0 18px; }"));
+        takeAccent();
+    }
+
+protected:
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange) takeAccent();
+        QPushButton::changeEvent(event);
+    }
+
+private:
+    // The accent of the application's palette, light or dark.
+    void takeAccent() {
+        QPalette palette = QApplication::palette(this);
+        palette.setColor(QPalette::Button, palette.color(QPalette::Highlight));
+        palette.setColor(QPalette::ButtonText, palette.color(QPalette::HighlightedText));
+        setPalette(palette);
+    }
+};
+
+}  // namespace
+
+QPushButton* suggestedButton(const QString& text) { return new SuggestedButton(text); }
+
+Card::Card(QWidget* parent) : QWidget(parent) {}
+
+void Card::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const Theme theme = Theme::of(palette());
+    painter.setPen(QPen(theme.separator, 1));
+    painter.setBrush(theme.base);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
 }
 
 SymbolView::SymbolView(Symbol symbol, int side, bool secondary, QWidget* parent)
@@ -95,13 +151,15 @@ QVBoxLayout* centredColumn(QWidget* page, int width) {
     outer->setContentsMargins(24, 24, 24, 24);
     auto* column = new QWidget;
     column->setMaximumWidth(width);
-    column->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    policy.setHeightForWidth(true);
+    column->setSizePolicy(policy);
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
     auto* middle = new QVBoxLayout;
     middle->addStretch(1);
-    middle->addWidget(column, 0, Qt::AlignHCenter);
+    middle->addWidget(column);
     middle->addStretch(1);
     outer->addStretch(1);
     outer->addLayout(middle, 100);

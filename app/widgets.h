@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -14,11 +15,30 @@ namespace quillmark::app {
 // A font of the widget's scaled by a factor, in the weight given.
 QFont scaledFont(const QFont& base, double factor, QFont::Weight weight = QFont::Normal);
 
+// The font with the colour emoji face after its own families, so that emoji are drawn in colour rather than
+// from whatever monochrome face the system falls back to first.
+QFont withEmoji(const QFont& font);
+
 QLabel* headingLabel(const QString& text, double factor = 1.55);
 // Wrapped text; `rich` reads the text as markup (bold spans).
 QLabel* textLabel(const QString& text, bool rich = false);
 // Small text in the secondary colour, selectable: paths and details.
 QLabel* smallLabel(const QString& text);
+
+// A push button for the one thing a screen asks for: larger, in the accent colour, as desktops mark their
+// suggested action.
+QPushButton* suggestedButton(const QString& text);
+
+// A panel in the base colour with a rounded border, for a group of related rows (the onboarding's steps).
+class Card : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Card(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 // A symbol drawn in the palette's text colour (or the secondary colour), following palette changes.
 class SymbolView : public QWidget {

@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/theme.h"
+#include "app/widgets.h"
 #include "sample_history/sample_history.h"
 
 namespace quillmark::app {
@@ -120,8 +121,7 @@ int WindowSnapshots::run(const QString& folder) {
 
     // Every run looks the same: the same style, font and palettes, whatever the desktop.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    if (QFontDatabase::hasFamily(QStringLiteral("Noto Sans")))
-        QApplication::setFont(QFont(QStringLiteral("Noto Sans"), 10));
+    if (QFontDatabase::hasFamily(QStringLiteral("Noto Sans"))) QApplication::setFont(withEmoji(QFont(QStringLiteral("Noto Sans"), 10)));
 
     QTemporaryDir temp;
     if (!temp.isValid()) {
@@ -202,9 +202,12 @@ int WindowSnapshots::run(const QString& folder) {
         capture(scene);
     };
 
-    showThread(QStringLiteral("02-thread"), best(*truth, talkScore),
-               [](const Message& m) { return m.replyToGUID.has_value() || !m.reactions.empty(); });
-    showThread(QStringLiteral("03-thread-photos"), best(*truth, photoScore), [](const Message& m) {
+    const Truth::Conversation* talk = best(*truth, talkScore);
+    showThread(QStringLiteral("02-thread"), talk, [](const Message& m) { return m.replyToGUID.has_value(); });
+    // Pictures from another conversation than the one before, where there is one.
+    const Truth::Conversation* photos =
+        best(*truth, [&](const Truth::Conversation& c) { return &c == talk ? 0 : photoScore(c); });
+    showThread(QStringLiteral("03-thread-photos"), photos ? photos : best(*truth, photoScore), [](const Message& m) {
         for (const Attachment& a : m.attachments)
             if (a.kind() == AttachmentKind::image && a.isAvailable && !a.isSticker) return true;
         return false;
