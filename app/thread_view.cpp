@@ -44,6 +44,7 @@ int ThreadDelegate::width() const {
 void ThreadDelegate::forget() {
     renderer_.reset();
     heights_.clear();
+    measured_ = 0;
     measuredWidth_ = -1;
 }
 
@@ -53,9 +54,13 @@ QSize ThreadDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& i
     if (w != measuredWidth_ || heights_.size() != model_.items().size()) {
         heights_.assign(model_.items().size(), -1);
         measuredWidth_ = w;
+        measured_ = 0;
     }
     int& height = heights_[size_t(index.row())];
-    if (height < 0) height = renderer().layout(model_.item(index.row()), w, nullptr, nullptr);
+    if (height < 0) {
+        height = renderer().layout(model_.item(index.row()), w, nullptr, nullptr);
+        ++measured_;
+    }
     return {w, height};
 }
 
@@ -82,7 +87,7 @@ ThreadView::ThreadView(Thumbnails& thumbnails, std::shared_ptr<const ViewDates> 
     setModel(&model_);
     setItemDelegate(delegate_);
     setLayoutMode(QListView::Batched);
-    setBatchSize(400);
+    setBatchSize(100);
     setUniformItemSizes(false);
     setResizeMode(QListView::Adjust);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);

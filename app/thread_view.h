@@ -31,6 +31,9 @@ public:
     // The attachment under a point of a row (in the row's coordinates); -1 for none.
     int attachmentAt(int row, QPointF point) const;
 
+    // Rows measured at the current width.
+    int measuredRows() const { return measured_; }
+
     // Forgets measured heights: the thread, the width or the font changed.
     void forget();
 
@@ -46,6 +49,7 @@ private:
     mutable const MessageThread* rendererThread_ = nullptr;
     mutable std::vector<int> heights_;
     mutable int measuredWidth_ = -1;
+    mutable int measured_ = 0;
 };
 
 class ThreadView : public QListView {
