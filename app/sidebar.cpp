@@ -44,17 +44,17 @@ Sidebar::Sidebar(AppModel& model, std::shared_ptr<const ViewDates> dates, QWidge
     connect(&model_, &AppModel::searchChanged, this, [this] {
         if (search_->text() != model_.search()) search_->setText(model_.search());
     });
-    connect(&model_, &AppModel::filteredChanged, this, [this] {
+    // A new list of rows clears the view's choice; that is no choice of the user's, so it does not reach the model.
+    const auto refresh = [this] {
+        syncing_ = true;
         rows_.refresh();
+        syncing_ = false;
         showSelection();
-    });
-    connect(&model_, &AppModel::conversationsChanged, this, [this] {
-        rows_.refresh();
-        showSelection();
-    });
+    };
+    connect(&model_, &AppModel::filteredChanged, this, refresh);
+    connect(&model_, &AppModel::conversationsChanged, this, refresh);
     connect(&model_, &AppModel::selectionChanged, this, &Sidebar::showSelection);
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &Sidebar::takeSelection);
-    // The list model is reset on every change, which gives the view a fresh selection model state.
     showSelection();
 }
 

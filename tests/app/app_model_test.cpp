@@ -80,7 +80,7 @@ void AppModelTest::missingNotAHistoryAndRefused() {
     auto missing = makeModel(temp, temp.filePath(QStringLiteral("nothing")));
     QVERIFY(loaded(*missing));
     QCOMPARE(missing->state().kind, Kind::missing);
-    QCOMPARE(missing->state().path, temp.filePath(QStringLiteral("nothing/Messages/chat.db")));
+    QCOMPARE(missing->state().path, temp.filePath(QStringLiteral("nothing")));
     QVERIFY(missing->conversations().empty());
 
     // A file that is no SQLite database at all, named as the history.

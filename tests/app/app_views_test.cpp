@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -139,6 +140,15 @@ void AppViewsTest::batchPanelForTwoConversations() {
     QVERIFY(waitFor([&] { return window.detail()->page() == DetailPane::Page::thread; }));
     QCOMPARE(window.detail()->threadTitle()->text(), window.sidebar()->listModel().index(1).data().toString());
     QCOMPARE(window.detail()->threadView()->threadModel().rowCount(), 2);  // a time label and the message
+
+    // A search that hides the chosen conversation leaves it chosen, and its thread shown.
+    const std::set<QString> chosen = model->selection();
+    window.sidebar()->searchField()->setText(QStringLiteral("no such words"));
+    QCOMPARE(window.sidebar()->listModel().rowCount(), 0);
+    QCOMPARE(model->selection(), chosen);
+    window.sidebar()->searchField()->clear();
+    QCOMPARE(model->selection(), chosen);
+    QCOMPARE(window.sidebar()->list()->selectionModel()->selectedIndexes().size(), 1);
 }
 
 void AppViewsTest::accessHintAfterTwentySeconds() {
