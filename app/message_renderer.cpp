@@ -46,7 +46,6 @@ Paragraph wrap(const QString& text, const QFont& font, double width, const QList
     paragraph.layout = std::make_shared<QTextLayout>(text, font);
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setUseDesignMetrics(true);
     option.setAlignment(alignment);
     paragraph.layout->setTextOption(option);
     paragraph.layout->setFormats(formats);

@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
@@ -163,9 +164,13 @@ bool ThreadView::viewportEvent(QEvent* event) {
 }
 
 void ThreadView::resizeEvent(QResizeEvent* event) {
-    // Heights depend on the width; the list lays the rows out again after a resize.
-    delegate_->forget();
     QListView::resizeEvent(event);
+    // Heights depend on the width, but a list flowing top to bottom lays its rows out again only when its
+    // height changes; a new width (the scroll bar coming or going included) needs a new layout too.
+    if (event->size().width() != event->oldSize().width()) {
+        delegate_->forget();
+        scheduleDelayedItemsLayout();
+    }
 }
 
 void ThreadView::changeEvent(QEvent* event) {

@@ -10,12 +10,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include <QApplication>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -82,7 +84,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication application(argc, argv);
-    QApplication::setFont(quillmark::app::withEmoji(QApplication::font()));
+    if (!std::getenv("APP_BENCH_PLAIN_FONT")) QApplication::setFont(quillmark::app::withEmoji(QApplication::font()));
     QTemporaryDir settings;
     AppModel::Launch launch;
     launch.messages = QString::fromLocal8Bit(argv[1]);
@@ -136,6 +138,7 @@ int main(int argc, char** argv) {
     const int rows = thread->model()->rowCount();
     double longestEventStep = 0;
     while (delegate.measuredRows() < rows) {
+        if (std::getenv("APP_BENCH_DEBUG")) std::fprintf(stderr, "measured %d of %d\n", delegate.measuredRows(), rows);
         const Clock::time_point before = Clock::now();
         QApplication::processEvents(QEventLoop::AllEvents, 5);
         longestEventStep = std::max(longestEventStep, seconds(before, Clock::now()));
@@ -151,13 +154,27 @@ int main(int argc, char** argv) {
     {
         timespec from{}, to{};
         const int sample = std::min(rows, 20000);
-        quillmark::app::ThreadDelegate fresh(thread->threadModel(), window.thumbnails(), nullptr, thread);
+        quillmark::app::ThreadDelegate fresh(thread->threadModel(), window.thumbnails(),
+                                             std::make_shared<const quillmark::app::ViewDates>(model.timeZone(), "en_US"),
+                                             thread);
         QStyleOptionViewItem option;
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &from);
         for (int row = 0; row < sample; ++row) fresh.sizeHint(option, thread->model()->index(row, 0));
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &to);
         const double cpu = double(to.tv_sec - from.tv_sec) + double(to.tv_nsec - from.tv_nsec) / 1e9;
         std::printf("measuring a row:            %6.1f µs of processor time (%d rows)\n", cpu * 1e6 / sample, sample);
+
+        QImage canvas(thread->viewport()->width(), 400, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&canvas);
+        const int painted = std::min(rows, 5000);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &from);
+        for (int row = 0; row < painted; ++row) {
+            option.rect = QRect(0, 0, canvas.width(), 200);
+            fresh.paint(&painter, option, thread->model()->index(row, 0));
+        }
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &to);
+        const double paint = double(to.tv_sec - from.tv_sec) + double(to.tv_nsec - from.tv_nsec) / 1e9;
+        std::printf("painting a row:             %6.1f µs of processor time (%d rows)\n", paint * 1e6 / painted, painted);
     }
 
     // 4. Paging from top to bottom, each page painted before the next.
