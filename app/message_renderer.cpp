@@ -310,8 +310,9 @@ int MessageRenderer::layout(const ThreadItems::Item& item, int width, QPainter* 
     for (size_t i = 0; i < message.attachments.size(); ++i) {
         const Attachment& attachment = message.attachments[i];
         if (audioIndex && int(i) == *audioIndex) continue;
-        const bool picture = attachment.kind() == AttachmentKind::image && attachment.isAvailable &&
-                             !(context_.thumbnails && context_.thumbnails->failed(attachment));
+        // Whether a picture's file decodes is known only once it was tried; the row keeps a picture's height
+        // either way, so that its measured height never changes.
+        const bool picture = attachment.kind() == AttachmentKind::image && attachment.isAvailable;
         if (picture) {
             const double height = attachment.isSticker ? stickerHeight : pictureHeight;
             QImage image;
@@ -325,8 +326,19 @@ int MessageRenderer::layout(const ThreadItems::Item& item, int width, QPainter* 
                     painter->setPen(Qt::NoPen);
                     painter->setBrush(theme.placeholder);
                     painter->drawRoundedRect(box, 14, 14);
-                    Symbols::draw(*painter, Symbol::photo, QRectF(box.center() - QPointF(16, 16), QSizeF(32, 32)),
+                    const bool failed = context_.thumbnails && context_.thumbnails->failed(attachment);
+                    Symbols::draw(*painter, failed ? Symbol::document : Symbol::photo,
+                                  QRectF(box.center() - QPointF(16, failed ? 26 : 16), QSizeF(32, 32)),
                                   theme.secondaryText);
+                    if (failed) {
+                        // A picture that does not decode is still a file: its name says which.
+                        painter->setFont(caption_);
+                        painter->setPen(theme.secondaryText);
+                        painter->drawText(QRectF(box.left() + 8, box.center().y() + 12, box.width() - 16,
+                                                 captionMetrics.height()),
+                                          Qt::AlignCenter,
+                                          captionMetrics.elidedText(qt(attachment.name), Qt::ElideMiddle, box.width() - 16));
+                    }
                 } else {
                     // Fill the box, cutting what does not fit from the picture's middle.
                     const QSizeF fitted = QSizeF(image.size()).scaled(box.size(), Qt::KeepAspectRatioByExpanding);

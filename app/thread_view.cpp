@@ -100,6 +100,11 @@ ThreadView::ThreadView(Thumbnails& thumbnails, std::shared_ptr<const ViewDates> 
     setMouseTracking(false);
     verticalScrollBar()->setSingleStep(24);
     connect(&thumbnails, &Thumbnails::loaded, &model_, &ThreadModel::fileReady);
+    growing_.setInterval(250);
+    connect(&growing_, &QTimer::timeout, this, [this] {
+        updateGeometries();
+        if (delegate_->measuredRows() >= model_.rowCount()) growing_.stop();
+    });
 }
 
 void ThreadView::setThread(std::shared_ptr<const MessageThread> thread) {
@@ -107,6 +112,7 @@ void ThreadView::setThread(std::shared_ptr<const MessageThread> thread) {
     delegate_->forget();
     model_.setThread(std::move(thread));
     scrollToTop();
+    growing_.start();
 }
 
 const Attachment* ThreadView::attachmentAt(QPoint point) const {
@@ -170,6 +176,7 @@ void ThreadView::resizeEvent(QResizeEvent* event) {
     if (event->size().width() != event->oldSize().width()) {
         delegate_->forget();
         scheduleDelayedItemsLayout();
+        growing_.start();
     }
 }
 
@@ -178,6 +185,7 @@ void ThreadView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         delegate_->forget();
         scheduleDelayedItemsLayout();
+        growing_.start();
     }
     QListView::changeEvent(event);
 }

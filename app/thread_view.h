@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <QListView>
+#include <QTimer>
 #include <QStyledItemDelegate>
 
 #include "app/message_renderer.h"
@@ -75,6 +76,9 @@ protected:
 private:
     ThreadModel model_;
     ThreadDelegate* delegate_;
+    // While a long thread is laid out in batches, the list would give its scroll bar the whole length only at
+    // the end; this grows it as the rows are measured, so that what is laid out can be scrolled to at once.
+    QTimer growing_;
 };
 
 }  // namespace quillmark::app

@@ -142,12 +142,14 @@ int main(int argc, char** argv) {
     const int rows = thread->model()->rowCount();
     double longestEventStep = 0;
     while (delegate.measuredRows() < rows) {
-        if (std::getenv("APP_BENCH_DEBUG")) std::fprintf(stderr, "measured %d of %d\n", delegate.measuredRows(), rows);
+        if (std::getenv("APP_BENCH_DEBUG"))
+            std::fprintf(stderr, "measured %d of %d, range %d px\n", delegate.measuredRows(), rows, bar->maximum());
         const Clock::time_point before = Clock::now();
         QApplication::processEvents(QEventLoop::AllEvents, 5);
         longestEventStep = std::max(longestEventStep, seconds(before, Clock::now()));
     }
     const Clock::time_point laidOut = Clock::now();
+    if (std::getenv("APP_BENCH_DEBUG")) std::fprintf(stderr, "range before the end: %d px\n", bar->maximum());
     QApplication::processEvents();
     std::printf("every row measured:         %6.3f s  after the first rows (%d rows, %.0f µs a row, %d px; longest "
                 "event-loop step %.1f ms)\n",
