@@ -203,7 +203,8 @@ int WindowSnapshots::run(const QString& folder) {
     };
 
     const Truth::Conversation* talk = best(*truth, talkScore);
-    showThread(QStringLiteral("02-thread"), talk, [](const Message& m) { return m.replyToGUID.has_value(); });
+    // Where an edited message stands: earlier versions, replies and reactions are near it in the showcase.
+    showThread(QStringLiteral("02-thread"), talk, [](const Message& m) { return !m.editHistory.empty(); });
     // Pictures from another conversation than the one before, where there is one.
     const Truth::Conversation* photos =
         best(*truth, [&](const Truth::Conversation& c) { return &c == talk ? 0 : photoScore(c); });
