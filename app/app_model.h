@@ -13,7 +13,6 @@
 //   model.setSelection({model.conversations()[0].id});   // loads its thread
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>

@@ -60,7 +60,6 @@ public:
     static constexpr int stickerHeight = 110;
 
 private:
-    struct Walk;
     Context context_;
     QFont caption_;
     QFont captionBold_;

@@ -16,6 +16,7 @@
 #include "app/thread_items.h"
 #include "app/view_dates.h"
 #include "app_test_support.h"
+#include "sample_history/sample_history.h"
 #include "support/history_fixture.h"
 #include "support/temp_dir.h"
 #include "support/test_history.h"
@@ -82,6 +83,7 @@ private slots:
     void accessHintAfterTwentySeconds();
     void tryAgainStaysOnTheMissingScreen();
     void damagedHistoryShowsTheBarAndStopsExports();
+    void picturesLoadOffTheMainThreadAndAnswerTheMouse();
 };
 
 void AppViewsTest::threadItems() {
@@ -226,6 +228,77 @@ INSERT INTO chat_message_join (chat_id, message_id) SELECT 10, i FROM n;
     QVERIFY(!window.exportAction()->isEnabled());
     QVERIFY(model->damage().startsWith(QStringLiteral("The history is damaged: SQLite's integrity check found")));
     QCOMPARE(window.exportAction()->toolTip(), model->damage());
+}
+
+void AppViewsTest::picturesLoadOffTheMainThreadAndAnswerTheMouse() {
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(QStringLiteral("history"));
+    auto truth = SampleHistory::write(utf8(folder), {});
+    QVERIFY2(truth.has_value(), truth ? "" : truth.error().c_str());
+    auto model = makeModel(temp, folder);
+    MainWindow window(*model);
+    window.resize(1000, 700);
+    window.show();
+    QVERIFY(loaded(*model));
+
+    // The conversation with the most pictures, and the first message showing one.
+    std::string chat;
+    size_t most = 0;
+    for (const auto& conversation : truth->conversations) {
+        size_t pictures = 0;
+        for (const auto& message : conversation.messages)
+            for (const auto& attachment : message.attachments)
+                pictures += attachment.kind == "image" && attachment.isAvailable && !attachment.isSticker;
+        if (pictures > most) {
+            most = pictures;
+            chat = conversation.chatGUIDs.front();
+        }
+    }
+    QVERIFY(most > 0);
+    for (const Conversation& conversation : model->conversations())
+        if (std::find(conversation.chatGUIDs.begin(), conversation.chatGUIDs.end(), chat) != conversation.chatGUIDs.end())
+            model->setSelection({qt(conversation.id)});
+    QVERIFY(waitFor([&] { return model->thread() && !model->threadLoading(); }));
+    ThreadView* view = window.detail()->threadView();
+    const ThreadModel& rows = view->threadModel();
+    int row = -1;
+    for (int r = 0; r < rows.rowCount() && row < 0; ++r)
+        if (rows.item(r).kind == Item::Kind::message)
+            for (const Attachment& a : rows.message(r).attachments)
+                if (a.kind() == AttachmentKind::image && a.isAvailable && !a.isSticker) row = r;
+    QVERIFY(row >= 0);
+    // Once every row is laid out, the row's place is final.
+    QVERIFY(waitFor([&] { return view->delegate().measuredRows() >= rows.rowCount(); }));
+    QTest::qWait(50);
+    view->scrollTo(rows.index(row), QAbstractItemView::PositionAtTop);
+    const Attachment& picture = *std::find_if(rows.message(row).attachments.begin(), rows.message(row).attachments.end(),
+                                              [](const Attachment& a) { return a.kind() == AttachmentKind::image; });
+    // Asked for again and again (as painting does), the picture is decoded once and then handed over.
+    QVERIFY(waitFor([&] { return !window.thumbnails().image(picture).isNull(); }));
+    QVERIFY(!window.thumbnails().failed(picture));
+
+    // Somewhere in the row the picture answers the mouse (a double-click opens it, the menu shows it).
+    const QRect rect = view->visualRect(rows.index(row));
+    const Attachment* hit = nullptr;
+    for (int y = rect.top(); y < rect.bottom() && !hit; y += 8)
+        for (int x = rect.left(); x < rect.right() && !hit; x += 16) hit = view->attachmentAt(QPoint(x, y));
+    QVERIFY(hit);
+    QCOMPARE(hit->guid, picture.guid);
+
+    // The cache keeps to its byte limit, the newest picture first.
+    Thumbnails small(1);
+    std::vector<Attachment> pictures;
+    for (const Message& message : model->thread()->messages)
+        for (const Attachment& a : message.attachments)
+            if (a.kind() == AttachmentKind::image && a.isAvailable && pictures.size() < 2) pictures.push_back(a);
+    QCOMPARE(pictures.size(), size_t(2));
+    for (const Attachment& a : pictures) {
+        QVERIFY(small.image(a).isNull());
+        QVERIFY(waitFor([&] { return small.pending() == 0; }));
+    }
+    QVERIFY(!small.image(pictures[1]).isNull());
+    QCOMPARE(small.bytes(), int64_t(small.image(pictures[1]).sizeInBytes()));
+    QVERIFY(small.image(pictures[0]).isNull());  // gone, and being decoded again
 }
 
 }  // namespace quillmark::app
