@@ -1,0 +1,36 @@
+// quillmark: the desktop application. Opens the Messages history named on the command line (or the one opened
+// last, or the user's own), shows its conversations and, with --snapshot-windows FOLDER, renders the window's
+// scenes into that folder and quits.
+#include <QApplication>
+
+#include "app/app_model.h"
+#include "app/arguments.h"
+#include "app/main_window.h"
+#include "app/widgets.h"
+#include "app/window_snapshots.h"
+
+int main(int argc, char** argv) {
+    using namespace quillmark;
+    using namespace quillmark::app;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillmark"));
+    QApplication::setOrganizationName(QStringLiteral("Quillmark"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(QUILLMARK_APP_ID));
+
+    QApplication::setFont(withEmoji(QApplication::font()));
+
+    const Arguments arguments = Arguments::parse(QApplication::arguments());
+    if (arguments.snapshotWindows) return WindowSnapshots::run(*arguments.snapshotWindows);
+
+    // Only a development build listens to the QUILLMARK_* variables.
+    const bool developmentBuild = QStringLiteral(QUILLMARK_APP_ID).endsWith(QLatin1String(".dev"));
+    AppModel::Launch launch;
+    launch.messages = arguments.messages;
+    launch.environment = AppEnvironment::read(developmentBuild);
+    AppModel model(launch);
+    MainWindow window(model);
+    window.show();
+    model.load();
+    return QApplication::exec();
+}
