@@ -151,7 +151,7 @@ void AppModel::checkIntegrity(std::shared_ptr<History> history, int generation) 
         auto whole = history->integrity();
         history.reset();
         if (whole) return;
-        onMain([this, generation, sentence = qt(whole.error())] {
+        onMain([this, generation, sentence = qt(whole.error().description())] {
             if (generation != loadGeneration_) return;
             damage_ = sentence;
             emit damageChanged();
@@ -179,6 +179,7 @@ void AppModel::openFailed(const History::Failure& failure) {
             setState(State{State::Kind::missing, {}, path});
             return;
         case History::Failure::Kind::failed:
+        case History::Failure::Kind::damaged:  // opening never checks the pages; damage shows as a bar
             accessTimer_.stop();
             setState(State{State::Kind::failed, qt(failure.description()), path});
             return;

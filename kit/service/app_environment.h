@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "conversations/history_location.h"
+#include "service/history_location.h"
 
 namespace quillmark {
 
