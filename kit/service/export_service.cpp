@@ -40,24 +40,42 @@ Failure intoHistory(const fs::path& place) {
                                                "outside " + place.string() + ".");
 }
 
-// Reports progress; false when the front-end asked to stop.
+// Reports progress; false once the front-end asked to stop.
 class Steps {
 public:
-    explicit Steps(const ProgressHandler& handler) : handler_(handler) {}
-    bool report(double fraction, std::string step) {
-        if (!handler_) return true;
-        return handler_(Progress{std::min(1.0, std::max(0.0, fraction)), std::move(step)});
+    Steps(const ProgressHandler& handler, int count) : handler_(handler), count_(count) {}
+
+    // The conversation now at work, from 0.
+    void begin(int index, std::string title) {
+        index_ = index;
+        conversation_ = std::move(title);
     }
+    bool report(double fraction, std::string step, int pages = 0) {
+        if (stopped_ || !handler_) return !stopped_;
+        Progress progress{std::min(1.0, std::max(0.0, fraction)), std::move(step), conversation_, index_ + 1, count_,
+                          pages};
+        stopped_ = !handler_(progress);
+        return !stopped_;
+    }
+    bool stopped() const { return stopped_; }
 
 private:
     const ProgressHandler& handler_;
+    int count_;
+    int index_ = 0;
+    std::string conversation_;
+    bool stopped_ = false;
 };
+
+Failure cancelledFailure() { return failure(Failure::Kind::cancelled, "The export was cancelled."); }
 
 tl::expected<File, Failure> writePDF(const MessageThread& thread, const ExportOptions& options, const fs::path& path,
                                      Steps& steps, double from, double span) {
-    const auto rendered = PDFRenderer::render(thread, options, AttachmentMedia::shared(), [&](double done) {
-        steps.report(from + span * done * 0.95, "Laying out pages");
+    const auto rendered = PDFRenderer::render(thread, options, AttachmentMedia::shared(), [&](double done, int pages) {
+        return steps.report(from + span * done * 0.95, done < 0.5 ? "Laying out pages" : "Drawing pages", pages);
     });
+    if (!rendered && rendered.error().kind == PDFRenderer::Failure::Kind::cancelled)
+        return tl::unexpected(cancelledFailure());
     if (!rendered)
         return tl::unexpected(failure(Failure::Kind::write, "Could not make the PDF for \u201c" + path.string() +
                                                                 "\u201d. " + rendered.error().description()));
@@ -158,7 +176,6 @@ tl::expected<void, Failure> checkReplaceable(const fs::path& folder) {
 
 tl::expected<Exported, Failure> run(History& history, const Request& request, const ProgressHandler& progress,
                                     const WrittenHandler& written) {
-    Steps steps(progress);
     const bool batch = request.folder.has_value();
     if (batch == request.file.has_value())
         return tl::unexpected(failure(Failure::Kind::destination, "An export goes to one file or into one folder."));
@@ -182,15 +199,17 @@ tl::expected<Exported, Failure> run(History& history, const Request& request, co
     }
 
     const std::string& nameLocale = request.nameLocale.empty() ? request.options.localeID : request.nameLocale;
+    Steps steps(progress, static_cast<int>(total));
     Exported exported;
     exported.url = place;
     for (size_t i = 0; i < total; ++i) {
         const double from = double(i) / double(total), span = 1.0 / double(total);
         std::optional<MessageThread> loaded;
+        steps.begin(static_cast<int>(i), request.thread ? request.thread->conversation.title(nameLocale)
+                                                        : request.conversations[i].title(nameLocale));
         if (!request.thread) {
             const Conversation& conversation = request.conversations[i];
-            if (!steps.report(from, "Loading " + conversation.title(nameLocale)))
-                return tl::unexpected(failure(Failure::Kind::cancelled, "The export was cancelled."));
+            if (!steps.report(from, "Loading messages")) return tl::unexpected(cancelledFailure());
             auto thread = history.library().thread(conversation, request.range);
             if (!thread) return tl::unexpected(failure(Failure::Kind::history, thread.error().description()));
             loaded = std::move(*thread);
@@ -208,7 +227,7 @@ tl::expected<Exported, Failure> run(History& history, const Request& request, co
                 return tl::unexpected(allowed.error());
         }
         if (!steps.report(from + span * 0.05, "Writing " + path.filename().string()))
-            return tl::unexpected(failure(Failure::Kind::cancelled, "The export was cancelled."));
+            return tl::unexpected(cancelledFailure());
         auto file = write(thread, request, path, steps, from + span * 0.05, span * 0.95);
         if (!file) return tl::unexpected(file.error());
         exported.messages += file->messages;

@@ -48,10 +48,15 @@ struct Request {
     std::optional<std::filesystem::path> folder;  // a batch: each conversation under its name inside
 };
 
-// Where the work stands: a fraction from 0 to 1 and a phrase for the current step.
+// Where the work stands: a fraction from 0 to 1 and a phrase for the current step ("Laying out pages"),
+// with the conversation at work (its title, from 1 of how many) and, for a PDF, the pages laid out so far.
 struct Progress {
     double fraction = 0;
     std::string step;
+    std::string conversation;
+    int index = 0;
+    int count = 0;
+    int pages = 0;
 };
 // Called on the thread the export runs on. Returning false cancels the export at the next step; nothing
 // half-written stays behind.

@@ -121,5 +121,26 @@ TEST_F(Destinations, BatchNamesTakeTheNextFreeNumberAndNoTemporaryFileStays) {
     EXPECT_EQ(names.size(), 5u);  // two exports, twice, and the leftover
 }
 
+TEST_F(Destinations, ACancelledExportStopsAndLeavesNoFile) {
+    for (const ExportFormat format : {ExportFormat::pdf, ExportFormat::csv, ExportFormat::html}) {
+        const fs::path out = fixture.temp() / ("cancelled." + std::string(format.rawValue()));
+        std::vector<ExportService::Progress> seen;
+        // A PDF is stopped while its pages are laid out; the other formats before they are written.
+        const auto exported = ExportService::run(*history, request(format, out), [&](const ExportService::Progress& p) {
+            seen.push_back(p);
+            return p.step != (format == ExportFormat::pdf ? "Laying out pages" : "Writing " + out.filename().string());
+        });
+        ASSERT_FALSE(exported) << format.rawValue();
+        EXPECT_EQ(exported.error().kind, Kind::cancelled);
+        EXPECT_FALSE(fs::exists(out));
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.front().conversation, history->library().conversations().front().title("en_US"));
+        EXPECT_EQ(seen.front().count, 1);
+    }
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fixture.temp().path())) names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"data"}));
+}
+
 }  // namespace
 }  // namespace quillmark

@@ -139,7 +139,9 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
     Rhythm rhythm(dates);
     bool firstMonth = true;
     std::string lastSender;
+    int calls = 0;
     for (const Message& m : thread.messages) {
+        if (input.stopping(calls)) return out;
         const Rhythm::Step step = rhythm.next(m.date);
         if (step.month) {
             out.push_back(makeBlock<Gap>(firstMonth ? 0 : 26));

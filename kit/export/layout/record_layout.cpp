@@ -323,7 +323,9 @@ BlockList blocks(const RenderInput& input, double contentWidth) {
 
     std::string lastDay;
     int number = 0;
+    int calls = 0;
     for (const Message& m : input.thread.messages) {
+        if (input.stopping(calls)) return out;
         std::string day = dates.day(m.date);
         if (day != lastDay) {
             out.push_back(makeBlock<DayHeading>(Styled::text(day, Font::system(10, FontWeight::semibold), Ink::text)));

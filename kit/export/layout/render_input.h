@@ -9,6 +9,8 @@
 // the media helper otherwise, so the blocks come out the same either way.
 #pragma once
 
+#include <functional>
+
 #include "conversations/message_thread.h"
 #include "export/attachment_media.h"
 #include "export/export_options.h"
@@ -24,6 +26,13 @@ struct RenderInput {
     const Fingerprint::Result& fingerprint;
     AttachmentMedia& media;
     const PrintablePictures* pictures = nullptr;  // pictures made ahead of the layout, if any
+    // Asked every few hundred messages; false stops the layout early (its blocks are then thrown away).
+    const std::function<bool()>* keepGoing = nullptr;
+
+    // stopping: whether the layout is asked to stop, looked at once in `every` calls.
+    bool stopping(int& calls, int every = 256) const {
+        return keepGoing && ++calls % every == 0 && !(*keepGoing)();
+    }
 
     // The JPEG quality of every picture put into a PDF.
     static constexpr double pictureQuality = 0.82;

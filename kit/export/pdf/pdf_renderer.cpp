@@ -141,11 +141,14 @@ graphics::DocumentInfo documentInfo(const MessageThread& thread, const ExportOpt
 
 tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOptions& options, AttachmentMedia& media,
                                      const Progress& progress, int pictureThreads) {
-    auto report = [&](double fraction) {
-        if (progress) progress(fraction);
+    bool stopped = false;
+    auto report = [&](double fraction, int pages) {
+        if (progress && !stopped && !progress(fraction, pages)) stopped = true;
+        return !stopped;
     };
+    const Failure cancelled{Failure::Kind::cancelled, "The export was cancelled."};
     Fingerprint::Result fingerprint = Fingerprint::compute(thread, media);
-    report(0.1);
+    if (!report(0.1, 0)) return tl::unexpected(cancelled);
 
     Paper::Size size = options.paper.size();
     Rect area = content(options.layout, options.paper);
@@ -155,12 +158,15 @@ tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOp
         PrintablePictures pictures;
         pictures.prepare(pictureRequests(thread, options.layout), media, RenderInput::pictureQuality,
                          pictureThreads);
-        RenderInput input{thread, options, fingerprint, media, &pictures};
+        if (!report(0.2, 0)) return tl::unexpected(cancelled);
+        const std::function<bool()> keepGoing = [&] { return report(0.2, 0); };
+        RenderInput input{thread, options, fingerprint, media, &pictures, &keepGoing};
         BlockList blocks = options.layout == ExportLayout::record
                                ? RecordLayout::blocks(input, area.width)
                                : BookLayout::blocks(input, area.width, area.height);
-        report(0.5);
+        if (stopped) return tl::unexpected(cancelled);
         pages = Paginator{{size.width, size.height}, area}.paginate(blocks);
+        if (!report(0.5, static_cast<int>(pages.size()))) return tl::unexpected(cancelled);
     }
     // From here on the pages alone hold the blocks (and their pictures), so a drawn page can let them go.
     const int count = static_cast<int>(pages.size());
@@ -179,7 +185,8 @@ tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOp
     std::string title = documentTitle(thread, options);
     std::string range = dateRange(thread, Dates(options));
     graphics::PDFWriter writer(documentInfo(thread, options, fingerprint.hex, record), {size.width, size.height});
-    const Failure unwritable{"The PDF library could not make the document (out of memory, or a font or picture it "
+    const Failure unwritable{Failure::Kind::failed,
+                             "The PDF library could not make the document (out of memory, or a font or picture it "
                              "could not draw)."};
     if (!writer.isValid()) return tl::unexpected(unwritable);
 
@@ -192,11 +199,11 @@ tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOp
             decorate(canvas, i + 1, count, options.layout, title, range, fingerprint.hex, area);
         });
         pages[static_cast<size_t>(i)] = {};
-        if (i % 8 == 0) report(0.5 + (i + 1) / 2.0 / count);
+        if (i % 8 == 0 && !report(0.5 + (i + 1) / 2.0 / count, count)) return tl::unexpected(cancelled);
     }
     std::vector<uint8_t> data = writer.finish();
     if (data.empty()) return tl::unexpected(unwritable);
-    report(1.0);
+    report(1.0, count);
     return Output{std::move(data), count, fingerprint.hex, std::move(record)};
 }
 

@@ -30,8 +30,13 @@
 
 namespace quillmark::PDFRenderer {
 
-// Why a PDF could not be made.
-using Failure = SentenceFailure;
+// Why no PDF came out: the PDF library failed, or the caller's progress asked to stop.
+struct Failure {
+    enum class Kind { failed, cancelled };
+    Kind kind = Kind::failed;
+    std::string sentence;
+    const std::string& description() const { return sentence; }
+};
 
 struct Output {
     std::vector<uint8_t> data;  // the PDF
@@ -40,9 +45,10 @@ struct Output {
     VerificationRecord record;  // as embedded in the Keywords
 };
 
-// A fraction from 0 to 1, reported on the caller's thread: 0.1 after the fingerprint, 0.5 after the
-// layout, then after every eighth page, then 1.0.
-using Progress = std::function<void(double)>;
+// A fraction from 0 to 1 and the pages laid out so far, reported on the caller's thread: 0.1 after the
+// fingerprint, 0.5 after the layout, then after every eighth page drawn, then 1.0. Returning false stops the
+// render soon after (the layout looks every few hundred messages): it then fails as cancelled.
+using Progress = std::function<bool(double fraction, int pages)>;
 
 // render: the PDF of the thread, or the failure of the PDF library to make it. Pictures are prepared on
 // `pictureThreads` threads before the layout runs.

@@ -77,7 +77,7 @@ TEST_F(PDFRendererTest, RecordExportCarriesItsInformationRecordAndFooters) {
     t.range = DateRange{Date{1709251200}, std::nullopt};
     auto o = options(ExportLayout::record);
     std::vector<double> progress;
-    auto out = *PDFRenderer::render(t, o, media, [&](double p) { progress.push_back(p); });
+    auto out = *PDFRenderer::render(t, o, media, [&](double p, int) { progress.push_back(p); return true; });
     ASSERT_FALSE(out.data.empty());
     EXPECT_EQ(out.pages, 2);  // the cover, then the messages
     EXPECT_EQ(out.fingerprint, Fingerprint::compute(t, media).hex);
@@ -195,7 +195,7 @@ TEST_F(PDFRendererTest, BookExportHasPageNumbersFromPageTwoOnly) {
 TEST_F(PDFRendererTest, LongExportReportsProgressEveryEighthPage) {
     auto t = thread(oneToOne(), chatter(600));
     std::vector<double> progress;
-    auto out = *PDFRenderer::render(t, options(ExportLayout::record), media, [&](double p) { progress.push_back(p); });
+    auto out = *PDFRenderer::render(t, options(ExportLayout::record), media, [&](double p, int) { progress.push_back(p); return true; });
     ASSERT_GT(out.pages, 9);
     std::vector<double> expected{0.1, 0.5};
     for (int i = 0; i < out.pages; i += 8) expected.push_back(0.5 + (i + 1) / 2.0 / out.pages);
