@@ -91,9 +91,10 @@ int main(int argc, char** argv) {
     Clock::time_point start = Clock::now(), hashed, laidOut;
     auto out = *PDFRenderer::render(
         thread, options, media,
-        [&](double p) {
+        [&](double p, int) {
             if (p == 0.1) hashed = Clock::now();
-            if (p == 0.5) laidOut = Clock::now();
+            if (p == 0.5 && laidOut == Clock::time_point()) laidOut = Clock::now();
+            return true;
         },
         threads);
     Clock::time_point end = Clock::now();
