@@ -174,6 +174,7 @@ Library::Result<MessageThread> Library::thread(const Conversation& conversation,
     MessageThread thread;
     thread.conversation = conversation;
     thread.range = range;
+    thread.origin = origin_;
     if (names) {
         for (Participant& p : thread.conversation.participants) {
             const auto name = names->find(p.address);

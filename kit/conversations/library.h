@@ -51,6 +51,10 @@ public:
     const std::map<int64_t, HandleRow>& handles() const { return handles_; }
     const std::map<int64_t, ChatRow>& chatRows() const { return chatRows_; }
 
+    // Where the history came from, when not a Messages folder; every thread carries it.
+    void setOrigin(std::optional<HistoryOrigin> origin) { origin_ = std::move(origin); }
+    const std::optional<HistoryOrigin>& origin() const { return origin_; }
+
     // The first conversation, in list order, holding any of the chat GUIDs.
     std::optional<Conversation> conversation(const std::vector<std::string>& chatGUIDs) const;
 
@@ -81,6 +85,7 @@ private:
     std::unique_ptr<MessagesDatabase> database_;
     std::shared_ptr<const ContactsBook> contacts_;
     std::shared_ptr<const HistoryFiles> files_;
+    std::optional<HistoryOrigin> origin_;
     std::vector<Conversation> conversations_;
     std::map<int64_t, HandleRow> handles_;
     std::map<int64_t, ChatRow> chatRows_;

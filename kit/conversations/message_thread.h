@@ -18,6 +18,16 @@
 
 namespace quillmark {
 
+// HistoryOrigin: where a history that is not a Messages folder came from: an iPhone backup, named by the
+// device it was made of and when. Exports print it, and their verification record keeps it, so that the
+// same messages read from another copy still verify.
+struct HistoryOrigin {
+    std::string device;             // "Anna's iPhone"
+    std::optional<Date> backupDate;  // when the backup was made
+
+    friend bool operator==(const HistoryOrigin&, const HistoryOrigin&) = default;
+};
+
 struct MessageThread {
     // ReplyContext: the message a reply points to, as the reply shows it.
     struct ReplyContext {
@@ -32,6 +42,7 @@ struct MessageThread {
     DateRange range;            // the window the messages were taken from
     std::vector<Message> messages;  // in database order: by raw date, then ROWID
     std::map<std::string, ReplyContext> replies;  // by replied-to GUID, for each one found
+    std::optional<HistoryOrigin> origin;           // none for a Messages folder
 
     std::optional<Date> firstDate() const;
     std::optional<Date> lastDate() const;

@@ -255,8 +255,15 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
     rows.push_back(coverRow("Contents", contents));
     rows.push_back(coverRow("Services", conversation.services.empty() ? "iMessage" : join(conversation.services, ", ")));
     rows.push_back(coverRow("Times shown in", dates.zone(last.value_or(options.exportedAt))));
-    rows.push_back(coverRow("Exported", dates.full(options.exportedAt) + " with Quillmark " + options.appVersion +
-                                            ", from the Messages history on this Mac, opened read-only"));
+    std::string exported = dates.full(options.exportedAt) + " with Quillmark " + options.appVersion;
+    if (thread.origin) {
+        exported += ", from an iPhone backup of " + thread.origin->device;
+        if (thread.origin->backupDate) exported += " made on " + dates.full(*thread.origin->backupDate);
+        exported += ", opened read-only";
+    } else {
+        exported += ", from the Messages history on this Mac, opened read-only";
+    }
+    rows.push_back(coverRow("Exported", exported));
     // Exports are made only from a history that passed SQLite's check (ExportService).
     rows.push_back(coverRow("Integrity", "SQLite's check of the history found no damage."));
     out.push_back(makeBlock<PanelBlock>(std::move(rows), 118, 14));

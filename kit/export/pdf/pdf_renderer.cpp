@@ -181,6 +181,7 @@ tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOp
     record.fingerprint = fingerprint.hex;
     record.messages = static_cast<int64_t>(thread.messages.size());
     record.pages = count;
+    record.origin = thread.origin;
 
     std::string title = documentTitle(thread, options);
     std::string range = dateRange(thread, Dates(options));

@@ -119,6 +119,12 @@ std::string VerificationRecord::encoded() const {
     object["fingerprint"] = fingerprint;
     object["messages"] = messages;
     object["pages"] = pages;
+    if (origin) {
+        json where = json::object();
+        where["device"] = origin->device;
+        if (origin->backupDate) where["backupDate"] = origin->backupDate->milliseconds();
+        object["origin"] = std::move(where);
+    }
 
     std::string text;
     try {
@@ -198,6 +204,18 @@ std::optional<VerificationRecord> VerificationRecord::decode(std::string_view te
     if (!messagesValue || !pagesValue) return std::nullopt;
     record.messages = *messagesValue;
     record.pages = *pagesValue;
+
+    if (const json* origin = get("origin")) {
+        if (!origin->is_object()) return std::nullopt;
+        const auto device = origin->find("device");
+        if (device == origin->end() || !device->is_string()) return std::nullopt;
+        HistoryOrigin where;
+        where.device = device->get<std::string>();
+        auto backupDate = timestamp(*origin, "backupDate");
+        if (!backupDate) return std::nullopt;
+        where.backupDate = *backupDate;
+        record.origin = std::move(where);
+    }
     return record;
 }
 

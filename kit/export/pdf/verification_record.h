@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "conversations/message_thread.h"
 #include "core/date.h"
 #include "export/export_options.h"
 #include "export/graphics/pdf_document.h"
@@ -33,17 +34,18 @@ struct VerificationRecord {
     std::string fingerprint;                   // 64 lowercase hex digits
     int64_t messages = 0;
     int64_t pages = 0;
+    std::optional<HistoryOrigin> origin;       // where the history came from, when not a Messages folder
 
     static constexpr std::string_view prefix = "quillmark-verify:";
 
-    // encoded: the prefix and the record's payload. Dates are whole milliseconds since 1970; start and end
-    // are left out when absent. Invalid UTF-8 in a text is written as U+FFFD.
+    // encoded: the prefix and the record's payload. Dates are whole milliseconds since 1970; start, end and
+    // origin are left out when absent. Invalid UTF-8 in a text is written as U+FFFD.
     std::string encoded() const;
 
     // decode: the record in the first "quillmark-verify:" word of the text (the word ends at white space,
     // a comma or the end); nothing when there is none, its Base64 is not valid (any character outside the
     // URL-safe alphabet, or a length of 4n + 1), or its JSON lacks a key (only start and end may be absent)
-    // or holds a value of the wrong kind. Unknown keys are ignored.
+    // or holds a value of the wrong kind. Unknown keys are ignored; origin may be absent too.
     static std::optional<VerificationRecord> decode(std::string_view text);
 
     // record: the record of a PDF file, read from its Keywords (one text or a list of texts): the first

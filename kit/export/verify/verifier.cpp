@@ -152,6 +152,9 @@ Outcome verify(const std::string& path, Library& library, AttachmentMedia& media
 
     auto thread = library.thread(narrowed, DateRange{record->start, record->end}, record->names);
     if (!thread) return ConversationMissing{};
+    // What the export printed about where the history came from is the record's to say: the same messages
+    // read from another copy still make the same pages.
+    thread->origin = record->origin;
 
     const auto made = PDFRenderer::render(*thread, record->options, media);
     if (!made) return NotAnExport{};

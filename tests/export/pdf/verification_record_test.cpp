@@ -97,6 +97,11 @@ TEST(VerificationRecordEncoding, DatesKeepTheirMillisecondsAndAbsentOnesAreLeftO
     r.start = Date::fromMilliseconds(1709251200123);
     EXPECT_EQ(jsonOf(r)["start"], 1709251200123);
     EXPECT_FALSE(jsonOf(r).contains("end"));
+    EXPECT_FALSE(jsonOf(r).contains("origin"));
+    EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
+    // An iPhone backup's device and date travel with the record.
+    r.origin = HistoryOrigin{"Anna's iPhone", Date::fromMilliseconds(1709251200000)};
+    EXPECT_EQ(jsonOf(r)["origin"]["backupDate"], 1709251200000);
     EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
 }
 
