@@ -81,7 +81,7 @@ TEST_F(PDFRendererTest, RecordExportCarriesItsInformationRecordAndFooters) {
     ASSERT_FALSE(out.data.empty());
     EXPECT_EQ(out.pages, 2);  // the cover, then the messages
     EXPECT_EQ(out.fingerprint, Fingerprint::compute(t, media).hex);
-    EXPECT_EQ(progress, (std::vector<double>{0.1, 0.5, 0.5 + 1.0 / 4, 1.0}));
+    EXPECT_EQ(progress, (std::vector<double>{0.1, 0.2, 0.5, 0.5 + 1.0 / 4, 1.0}));
 
     EXPECT_EQ(out.record.version, 1);
     EXPECT_EQ(out.record.chats, t.conversation.chatGUIDs);
@@ -192,15 +192,24 @@ TEST_F(PDFRendererTest, BookExportHasPageNumbersFromPageTwoOnly) {
     EXPECT_EQ(trimmed.substr(trimmed.size() - 1), "2") << page2;
 }
 
-TEST_F(PDFRendererTest, LongExportReportsProgressEveryEighthPage) {
+TEST_F(PDFRendererTest, LongExportReportsProgressEveryEighthPageAndStopsWhenAsked) {
     auto t = thread(oneToOne(), chatter(600));
     std::vector<double> progress;
-    auto out = *PDFRenderer::render(t, options(ExportLayout::record), media, [&](double p, int) { progress.push_back(p); return true; });
+    auto out = *PDFRenderer::render(t, options(ExportLayout::record), media, [&](double p, int) {
+        progress.push_back(p);
+        return true;
+    });
     ASSERT_GT(out.pages, 9);
-    std::vector<double> expected{0.1, 0.5};
+    // 0.2 once the pictures are made and again every 256 messages of the layout, so that a stop is heard.
+    std::vector<double> expected{0.1, 0.2, 0.2, 0.2, 0.5};
     for (int i = 0; i < out.pages; i += 8) expected.push_back(0.5 + (i + 1) / 2.0 / out.pages);
     expected.push_back(1.0);
     EXPECT_EQ(progress, expected);
+    int calls = 0;
+    const auto stopped = PDFRenderer::render(t, options(ExportLayout::record), media, [&](double, int) { return ++calls < 3; });
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().kind, PDFRenderer::Failure::Kind::cancelled);
+    EXPECT_EQ(calls, 3);  // stopped in the layout, at the first look after the pictures
     auto pdf = graphics::PDFDocument::open(out.data);
     ASSERT_TRUE(pdf);
     EXPECT_EQ(pdf->pageCount(), out.pages);
