@@ -16,27 +16,10 @@ namespace fs = std::filesystem;
 
 using testing::readFile;
 
-// Every real, undamaged message body decodes to the text read off its bytes, in text and JSON, from a file or from
-// standard input alike.
-TEST(CLIInspect, RealMessageBodiesGiveTheirText) {
+// A real message body gives its text and its objects, from a file or from standard input alike (that every
+// real archive decodes is the body reader's own test).
+TEST(CLIInspect, ARealMessageBodyGivesItsText) {
     QUILLMARK_REQUIRE_REALDATA(realdata);
-    const json expected = json::parse(readFile(realdata / "typedstream/expected.json"));
-    int checked = 0;
-    for (const auto& entry : fs::directory_iterator(realdata / "typedstream/messages")) {
-        const std::string key = "messages/" + entry.path().filename().string();
-        const auto r = runCLI({"inspect", "body", entry.path().string(), "--json"});
-        // A damaged archive among them may fail, but only as a sentence with the status for it.
-        if (expected.contains(key) && expected[key].contains("note") && r.status == 4 && r.out.empty()) continue;
-        ASSERT_EQ(r.status, 0) << key << ": " << r.err;
-        const json described = json::parse(r.out);
-        ASSERT_TRUE(described["groups"].is_array()) << key;
-        if (!expected.contains(key) || !expected[key].contains("utf16Length")) continue;
-        ASSERT_FALSE(described["attributedBody"].is_null()) << key;
-        EXPECT_EQ(described["attributedBody"]["text"], expected[key]["text"]) << key;
-        ++checked;
-    }
-    EXPECT_GE(checked, 40);
-
     const fs::path attachment = realdata / "typedstream/messages/Attachment";
     const auto text = runCLI({"inspect", "body", attachment.string()});
     EXPECT_EQ(text.status, 0);
