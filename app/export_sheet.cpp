@@ -178,11 +178,11 @@ ExportSheet::ExportSheet(AppModel& model, QWidget* parent) : QDialog(parent), mo
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(24, 22, 24, 20);
-    pages_ = new QStackedWidget;
-    pages_->addWidget(makeChoosePage());
-    pages_->addWidget(makeWorkingPage());
-    pages_->addWidget(makeDonePage());
-    pages_->addWidget(makeFailedPage());
+    pages_ = new SheetPages;
+    pages_->addPage(makeChoosePage());
+    pages_->addPage(makeWorkingPage());
+    pages_->addPage(makeDonePage());
+    pages_->addPage(makeFailedPage());
     column->addWidget(pages_);
 
     connect(&model_, &AppModel::settingChanged, this, &ExportSheet::showChoices);
@@ -439,12 +439,7 @@ void ExportSheet::showChoices() {
 
 void ExportSheet::setPhase(Phase phase) {
     phase_ = phase;
-    pages_->setCurrentIndex(int(phase));
-    // The stack is as tall as the page shown.
-    for (int i = 0; i < pages_->count(); ++i)
-        pages_->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == int(phase) ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    pages_->adjustSize();
-    adjustSize();
+    pages_->show(int(phase));
     if (phase == Phase::working) cancel_->setFocus();
     if (phase == Phase::choose) start_->setFocus();
 }

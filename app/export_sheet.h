@@ -22,10 +22,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStackedWidget>
 
 #include "app/app_model.h"
 #include "app/export_run.h"
+#include "app/sheet_parts.h"
 
 namespace quillmark::app {
 
@@ -109,7 +109,7 @@ private:
     std::optional<ExportService::Exported> exported_;
     QString failure_;
 
-    QStackedWidget* pages_ = nullptr;
+    SheetPages* pages_ = nullptr;
     // choose
     LayoutCard* record_ = nullptr;
     LayoutCard* book_ = nullptr;

@@ -1,5 +1,7 @@
 #include "app/sheet_parts.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
@@ -108,6 +110,30 @@ void VerdictView::paintEvent(QPaintEvent*) {
     Symbols::draw(painter, good_ ? Symbol::sealCheck : Symbol::octagon, rect(), colour);
 }
 
+SheetPages::SheetPages(QWidget* parent) : QWidget(parent), column_(new QVBoxLayout(this)) {
+    column_->setContentsMargins(0, 0, 0, 0);
+    column_->setSpacing(0);
+}
+
+void SheetPages::addPage(QWidget* page) {
+    pages_ << page;
+    column_->addWidget(page);
+    page->setVisible(pages_.size() - 1 == current_);
+}
+
+void SheetPages::show(int index) {
+    current_ = index;
+    for (int i = 0; i < pages_.size(); ++i) pages_[i]->setVisible(i == index);
+    // Hidden pages take no room in the column; the window is as tall as the page needs at its fixed width.
+    QWidget* top = window();
+    if (QLayout* layout = top->layout()) {
+        layout->invalidate();
+        layout->activate();
+        const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(top->width()) : layout->totalSizeHint().height();
+        top->resize(top->width(), std::max(height, layout->totalMinimumSize().height()));
+    }
+}
+
 HashRow hashRow(const QString& caption, const QString& help) {
     auto* row = new QWidget;
     auto* column = new QVBoxLayout(row);
@@ -125,6 +151,9 @@ HashRow hashRow(const QString& caption, const QString& help) {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSizeF(value->font().pointSizeF() > 0 ? value->font().pointSizeF() : mono.pointSizeF());
     value->setFont(mono);
+    // A hash is shown on two lines of eight groups; the row keeps room for both even where the label's
+    // hint comes out shorter (it did in the snapshots).
+    value->setMinimumHeight(QFontMetrics(mono).lineSpacing() * 2 + 2);
     line->addWidget(value);
     line->addWidget(new CopyButton(value), 0, Qt::AlignTop);
     line->addStretch();

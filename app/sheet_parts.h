@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace quillmark::app {
@@ -30,6 +31,24 @@ protected:
 
 private:
     bool good_;
+};
+
+// The pages of a sheet, one shown at a time. Unlike a QStackedWidget it is exactly as tall as the page shown
+// at its width, so a sheet of wrapped text fits each page.
+class SheetPages : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SheetPages(QWidget* parent = nullptr);
+    void addPage(QWidget* page);
+    int currentIndex() const { return current_; }
+    // Shows the page and gives the window it is in the height its texts need at the window's width.
+    void show(int index);
+
+private:
+    QVBoxLayout* column_;
+    QList<QWidget*> pages_;
+    int current_ = -1;
 };
 
 struct HashRow {

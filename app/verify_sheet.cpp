@@ -16,7 +16,7 @@ VerifySheet::VerifySheet(AppModel& model, QWidget* parent) : QDialog(parent), mo
     setFixedWidth(520);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(24, 22, 24, 20);
-    pages_ = new QStackedWidget;
+    pages_ = new SheetPages;
     column->addWidget(pages_);
 
     auto* running = new QWidget;
@@ -33,7 +33,7 @@ VerifySheet::VerifySheet(AppModel& model, QWidget* parent) : QDialog(parent), mo
         how->setAlignment(Qt::AlignHCenter);
         layout->addWidget(how);
     }
-    pages_->addWidget(running);
+    pages_->addPage(running);
 
     auto* result = new QWidget;
     result->setObjectName(QStringLiteral("result"));
@@ -72,7 +72,7 @@ VerifySheet::VerifySheet(AppModel& model, QWidget* parent) : QDialog(parent), mo
         layout->addSpacing(8);
         layout->addLayout(buttons);
     }
-    pages_->addWidget(result);
+    pages_->addPage(result);
 
     connect(&model_, &AppModel::verifyingChanged, this, &VerifySheet::follow);
     connect(&model_, &AppModel::verifyResultChanged, this, &VerifySheet::follow);
@@ -92,13 +92,7 @@ void VerifySheet::follow() {
         title_->setText(QString::fromStdString(result->summary.title));
         detail_->setText(QString::fromStdString(result->summary.detail));
     }
-    pages_->setCurrentIndex(shown ? 1 : 0);
-    // The stack is as tall as the page shown.
-    for (int i = 0; i < pages_->count(); ++i)
-        pages_->widget(i)->setSizePolicy(QSizePolicy::Preferred,
-                                         i == pages_->currentIndex() ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    pages_->adjustSize();
-    adjustSize();
+    pages_->show(shown ? 1 : 0);
 }
 
 void VerifySheet::done(int result) {

@@ -11,7 +11,6 @@
 
 #include <QDialog>
 #include <QLabel>
-#include <QStackedWidget>
 
 #include "app/app_model.h"
 #include "app/sheet_parts.h"
@@ -38,7 +37,7 @@ private:
     void follow();
 
     AppModel& model_;
-    QStackedWidget* pages_;
+    SheetPages* pages_;
     VerdictView* verdict_;
     QLabel* name_;
     QLabel* title_;
