@@ -84,8 +84,11 @@ signals:
     // "Change in Settings (Ctrl+,)".
     void settingsRequested();
 
-protected:
+public slots:
+    // Escape: stops an export under way (the sheet stays to say so), else closes the sheet.
     void reject() override;
+
+protected:
     void changeEvent(QEvent* event) override;
 
 private:

@@ -18,18 +18,6 @@
 
 namespace quillmark::app {
 
-namespace {
-
-// Lets the first row (the computer's own zone) through whatever the filter.
-class ZoneFilter : public QSortFilterProxyModel {
-public:
-    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
-        return row == 0 || QSortFilterProxyModel::filterAcceptsRow(row, parent);
-    }
-};
-
-}  // namespace
-
 QStringList SettingsWindow::knownZones() {
     QStringList zones;
     UErrorCode status = U_ZERO_ERROR;

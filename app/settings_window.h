@@ -55,7 +55,14 @@ private:
     QLineEdit* zoneFilter_;
     QListView* zones_;
     QStringListModel zoneNames_;
-    QSortFilterProxyModel zoneFiltered_;
+    // Lets the first row (the computer's own zone) through whatever the filter.
+    class ZoneFilter : public QSortFilterProxyModel {
+    protected:
+        bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+            return row == 0 || QSortFilterProxyModel::filterAcceptsRow(row, parent);
+        }
+    };
+    ZoneFilter zoneFiltered_;
     QComboBox* paper_;
     QLabel* folder_;
     QPushButton* useDefault_;
