@@ -2,12 +2,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
+#include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QSettings>
 
 #include "app/qt_text.h"
 #include "core/locale.h"
 #include "export/export_names.h"
+#include "service/verification.h"
 
 namespace quillmark::app {
 
@@ -80,6 +85,9 @@ AppModel::AppModel(Launch launch, QObject* parent)
 
 AppModel::~AppModel() {
     accessTimer_.stop();
+    // Exports under way stop at their next step, so the worker is free to end.
+    for (const auto& run : runs_)
+        if (auto shared = run.lock()) shared->cancelled = true;
     worker_.quit();
     worker_.wait();
     delete context_;
@@ -97,6 +105,20 @@ void AppModel::onMain(std::function<void()> job) {
 
 QString AppModel::setting(const QString& key) const {
     return openSettings(launch_.settingsFile)->value(key).toString();
+}
+
+void AppModel::setSetting(const QString& key, const QString& value) {
+    if (value == setting(key)) return;
+    auto settings = openSettings(launch_.settingsFile);
+    if (value.isEmpty()) {
+        settings->remove(key);
+    } else {
+        settings->setValue(key, value);
+    }
+    settings->sync();
+    emit settingChanged(key);
+    // The zone decides where days begin, so the dates chosen cover other instants now.
+    if (key == QLatin1String("timeZone") && range_ != RangeChoice::all) loadThread();
 }
 
 // --- loading
@@ -308,6 +330,12 @@ void AppModel::openMessages(const QString& path) {
     load();
 }
 
+void AppModel::useDefaultMessages() {
+    setSetting(QStringLiteral("messagesFolder"), {});
+    launch_.messages.reset();
+    load();
+}
+
 std::vector<Conversation> AppModel::selectedConversations() const {
     std::vector<Conversation> selected;
     for (const Conversation& conversation : list_->items)
@@ -337,16 +365,25 @@ DateRange AppModel::dateRange() const {
     return DateRange::all;
 }
 
-std::string AppModel::timeZone() const {
-    return launch_.environment.timeZone(utf8(setting(QStringLiteral("timeZone"))));
+std::string AppModel::timeZone() const { return timeZoneFor(setting(QStringLiteral("timeZone"))); }
+
+std::string AppModel::timeZoneFor(const QString& setting) const { return launch_.environment.timeZone(utf8(setting)); }
+
+Paper AppModel::paper() const {
+    const QString paperSetting = setting(QStringLiteral("paper"));
+    return paperSetting == QLatin1String("letter") ? Paper::letter
+           : paperSetting == QLatin1String("a4")   ? Paper::a4
+                                                   : Paper::forCurrentRegion();
 }
 
+QString AppModel::paperName(Paper paper) {
+    return paper == Paper::a4 ? QStringLiteral("A4") : QStringLiteral("US Letter");
+}
+
+QString AppModel::defaultMeName() const { return qt(launch_.environment.meName({})); }
+
 ExportOptions AppModel::options(ExportLayout layout) const {
-    const QString paperSetting = setting(QStringLiteral("paper"));
-    const Paper paper = paperSetting == QLatin1String("letter") ? Paper::letter
-                        : paperSetting == QLatin1String("a4")   ? Paper::a4
-                                                                : Paper::forCurrentRegion();
-    return ExportOptions::make(layout, paper, timeZone(), userLocale(LocaleCategory::time),
+    return ExportOptions::make(layout, paper(), timeZone(), userLocale(LocaleCategory::time),
                                launch_.environment.meName(utf8(setting(QStringLiteral("meName")))), engineDate(now()));
 }
 
@@ -357,6 +394,115 @@ QString AppModel::suggestedName(const MessageThread& thread, ExportFormat format
 QString AppModel::safeName(const QString& text) { return qt(ExportNames::safeName(utf8(text))); }
 
 QString AppModel::messagesPath() const { return qt(location_.messagesPath); }
+
+QString AppModel::defaultMessagesPath() const {
+    return qt(launch_.environment.location(std::nullopt, std::nullopt).messagesPath);
+}
+
+// --- exports
+
+ExportLayout AppModel::lastLayout() const {
+    const QString stored = setting(QStringLiteral("lastLayout"));
+    return stored.isEmpty() || stored == QLatin1String("book") ? ExportLayout::book : ExportLayout::record;
+}
+
+void AppModel::rememberLayout(ExportLayout layout) {
+    setSetting(QStringLiteral("lastLayout"), qt(layout.rawValue()));
+}
+
+std::unique_ptr<ExportRun> AppModel::startExport(const ExportJob& job) {
+    auto shared = std::make_shared<ExportRun::Shared>();
+    auto run = std::make_unique<ExportRun>(shared);
+    runs_.erase(std::remove_if(runs_.begin(), runs_.end(), [](const auto& r) { return r.expired(); }), runs_.end());
+    runs_.push_back(shared);
+
+    ExportService::Request request;
+    request.format = job.format;
+    request.options = options(job.layout);
+    request.nameLocale = userLocale(LocaleCategory::messages);
+    request.range = dateRange();
+    const bool batch = !job.batch.empty();
+    if (batch) {
+        request.conversations = job.batch;
+        request.folder = utf8(job.place);
+    } else {
+        request.file = utf8(job.place);
+    }
+    // The thread is copied on the worker: a long one takes a while, and the window must not wait for it.
+    const std::shared_ptr<const MessageThread> shown = batch ? nullptr : thread_;
+    QPointer<ExportRun> target(run.get());
+    onQueue([this, request = std::move(request), shown, shared, target, batch]() mutable {
+        const auto finish = [this, target](ExportRun::Result result) {
+            onMain([target, result = std::move(result)]() mutable {
+                if (target) target->finish(std::move(result));
+            });
+        };
+        if (shared->cancelled) return finish(tl::unexpected(ExportService::Failure{
+                                   ExportService::Failure::Kind::cancelled, "The export was cancelled."}));
+        if (!history_ || (!batch && !shown))
+            return finish(tl::unexpected(ExportService::Failure{ExportService::Failure::Kind::history,
+                                                                "No Messages history is open to export from."}));
+        if (shown) request.thread = *shown;
+        const auto progress = [this, shared, target](const ExportService::Progress& step) {
+            std::lock_guard guard(shared->lock);
+            shared->latest = step;
+            if (!shared->posted) {
+                shared->posted = true;
+                onMain([target] {
+                    if (target) target->takeProgress();
+                });
+            }
+            return !shared->cancelled.load();
+        };
+        const auto written = [this, shared](const ExportService::File& file) {
+            ++shared->written;
+            if (fileWritten) fileWritten(file);
+        };
+        finish(ExportService::run(*history_, request, progress, written));
+    });
+    return run;
+}
+
+// --- verification
+
+void AppModel::verify(const QString& path) {
+    const int token = ++verifyToken_;
+    if (!verifying_) {
+        verifying_ = true;
+        emit verifyingChanged();
+    }
+    const QString name = QFileInfo(path).fileName();
+    onQueue([this, token, path, name] {
+        VerifyResult result{name, path, std::nullopt, {}};
+        if (!history_) {
+            result.summary = {"There is no Messages history to check it against",
+                              "Open the Messages folder the export was made from, then verify it again.", false};
+        } else if (auto outcome = Verification::run(*history_, utf8(path)); outcome) {
+            result.summary = Verifier::summary(*outcome);
+            result.outcome = std::move(*outcome);
+        } else {
+            result.summary = {outcome.error().title(), outcome.error().description(), false};
+        }
+        onMain([this, token, result = std::move(result)]() mutable {
+            if (token != verifyToken_) return;
+            verifyResult_ = std::move(result);
+            verifying_ = false;
+            emit verifyResultChanged();
+            emit verifyingChanged();
+        });
+    });
+}
+
+void AppModel::clearVerifyResult() {
+    ++verifyToken_;
+    const bool wasVerifying = verifying_;
+    verifying_ = false;
+    if (verifyResult_) {
+        verifyResult_.reset();
+        emit verifyResultChanged();
+    }
+    if (wasVerifying) emit verifyingChanged();
+}
 
 // --- threads
 

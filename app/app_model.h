@@ -11,8 +11,12 @@
 //   connect(&model, &AppModel::stateChanged, window, &MainWindow::showState);
 //   model.load();                       // loading → ready | noAccess | missing | failed
 //   model.setSelection({model.conversations()[0].id});   // loads its thread
+//   auto run = model.startExport({.format = ExportFormat::pdf, .layout = ExportLayout::record, .place = "/x.pdf"});
+//   connect(run.get(), &ExportRun::finished, sheet, &ExportSheet::finish);
+//   model.verify("/x.pdf");                 // verifying → verifyResult
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,11 +32,14 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include "app/export_run.h"
 #include "conversations/conversation.h"
 #include "conversations/date_range.h"
 #include "conversations/message_thread.h"
 #include "export/export_options.h"
+#include "export/verify/verifier.h"
 #include "service/app_environment.h"
+#include "service/export_service.h"
 #include "service/history.h"
 
 namespace quillmark::app {
@@ -95,6 +102,38 @@ public:
     // Set when SQLite's integrity check of the opened history found damage: the sentence to show.
     const QString& damage() const { return damage_; }
 
+    // --- exports
+    // What to export and where: several conversations into the folder `place`, one file (or HTML folder)
+    // each; without a batch, the thread shown to the file `place` (for HTML, the folder of the export).
+    struct ExportJob {
+        ExportFormat format = ExportFormat::pdf;
+        ExportLayout layout = ExportLayout::book;
+        std::vector<Conversation> batch;
+        QString place;
+    };
+
+    // Starts an export on the worker, after the work queued before it.
+    std::unique_ptr<ExportRun> startExport(const ExportJob& job);
+    // Called on the worker after each file of an export is written, before the next starts; tests use it.
+    std::function<void(const ExportService::File&)> fileWritten;
+
+    // The layout the export sheet opens with: the book unless "lastLayout" names another ("record").
+    ExportLayout lastLayout() const;
+    void rememberLayout(ExportLayout layout);
+
+    // --- verification
+    struct VerifyResult {
+        QString name;  // the file's name
+        QString path;
+        std::optional<Verifier::Outcome> outcome;  // none when the history itself failed (damaged)
+        Verifier::Summary summary;
+    };
+    bool verifying() const { return verifying_; }
+    const std::optional<VerifyResult>& verifyResult() const { return verifyResult_; }
+    // Checks the PDF against the open history on the worker: verifying, then verifyResult.
+    void verify(const QString& path);
+    void clearVerifyResult();
+
     // --- operations
     void load();
     void reload();
@@ -106,6 +145,8 @@ public:
     void showCustomDates(QDate start, QDate end);
     // "Open Messages Folder…": remembers the folder (or chat.db file) and opens it.
     void openMessages(const QString& path);
+    // "Use Default": forgets the folder opened last (and the one named at launch) and opens the usual one.
+    void useDefaultMessages();
 
     // --- derived values
     std::vector<Conversation> selectedConversations() const;
@@ -113,17 +154,32 @@ public:
     const std::vector<int>& filtered() const { return filtered_; }
     DateRange dateRange() const;
     std::string timeZone() const;
+    // The zone a "timeZone" setting of `setting` would give; for an empty one, the computer's (or in a
+    // development build the variable's).
+    std::string timeZoneFor(const QString& setting) const;
     ExportOptions options(ExportLayout layout) const;
     QString suggestedName(const MessageThread& thread, ExportFormat format) const;
     static QString safeName(const QString& text);
     // The database file of the history being shown or looked for.
     QString messagesPath() const;
+    // The database file opened when no folder is named or remembered.
+    QString defaultMessagesPath() const;
+    // The paper of exports: the setting, else the region's.
+    Paper paper() const;
+    // "US Letter" or "A4".
+    static QString paperName(Paper paper);
+    bool developmentBuild() const { return launch_.environment.developmentBuild; }
+    // How the owner's messages are signed when "meName" is empty.
+    QString defaultMeName() const;
 
     // The current time, replaceable for tests.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
-    // The user settings of this run.
+    // The user settings of this run: "meName", "timeZone", "paper", "lastLayout", "messagesFolder".
     QString setting(const QString& key) const;
+    // Stores a setting (an empty value removes it) and announces it; a new time zone reloads the thread, whose
+    // dates it decides.
+    void setSetting(const QString& key, const QString& value);
 
 signals:
     void stateChanged();
@@ -135,6 +191,9 @@ signals:
     void threadLoadingChanged();
     void rangeChanged();
     void damageChanged();
+    void verifyingChanged();
+    void verifyResultChanged();
+    void settingChanged(const QString& key);
 
 private:
     friend class WindowSnapshots;
@@ -170,6 +229,11 @@ private:
     QDate customEnd_;
     QString damage_;
     HistoryLocation location_;
+    bool verifying_ = false;
+    std::optional<VerifyResult> verifyResult_;
+    int verifyToken_ = 0;
+    // Exports under way, stopped when the model goes.
+    std::vector<std::weak_ptr<ExportRun::Shared>> runs_;
 
     int threadToken_ = 0;
     int loadGeneration_ = 0;

@@ -9,6 +9,8 @@ Arguments Arguments::parse(const QStringList& arguments) {
             parsed.messages = arguments[++i];
         } else if (arguments[i] == QLatin1String("--snapshot-windows")) {
             parsed.snapshotWindows = arguments[++i];
+        } else if (arguments[i] == QLatin1String("--check-menus")) {
+            parsed.checkMenus = arguments[++i];
         }
     }
     return parsed;

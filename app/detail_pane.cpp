@@ -219,6 +219,12 @@ void DetailPane::showRange() {
                         : AppModel::title(model_.range()));
 }
 
+void DetailPane::datesChanged() {
+    showRange();
+    threadView_->datesChanged();
+    if (model_.thread()) subtitle_->setText(subtitle(*model_.thread(), *viewDates_));
+}
+
 void DetailPane::paintSymbols() {
     // Drawn symbols take the palette's colour, so they are drawn again when it changes.
     const QColor ink = palette().color(QPalette::ButtonText);

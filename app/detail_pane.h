@@ -36,6 +36,10 @@ public:
     QLabel* threadTitle() const { return title_; }
     QLabel* threadSubtitle() const { return subtitle_; }
     QToolButton* datesButton() const { return dates_; }
+    // The "Dates" menu of the title block, which the menu bar shows too.
+    QMenu* datesMenu() const { return dates_->menu(); }
+    // The dates are written otherwise now (another time zone).
+    void datesChanged();
 
     // The line under a thread's title: "1,234 messages · 56 attachments · Apr 5 – 7, 2024".
     static QString subtitle(const MessageThread& thread, const ViewDates& dates);

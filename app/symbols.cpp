@@ -1,5 +1,7 @@
 #include "app/symbols.h"
 
+#include <cmath>
+
 #include <QHash>
 #include <QPainterPath>
 #include <QPixmap>
@@ -27,6 +29,10 @@ QStringList themeNames(Symbol symbol) {
         case Symbol::search: return {"edit-find-symbolic", "edit-find", "system-search"};
         case Symbol::reply: return {"mail-reply-sender-symbolic", "mail-reply-sender"};
         case Symbol::refresh: return {"view-refresh-symbolic", "view-refresh"};
+        case Symbol::clock: return {"preferences-system-time-symbolic", "clock", "chronometer"};
+        case Symbol::copy: return {"edit-copy-symbolic", "edit-copy"};
+        case Symbol::sealCheck:
+        case Symbol::octagon: return {};
     }
     return {};
 }
@@ -47,6 +53,17 @@ QPainterPath bubble(double x, double y, double w, double h, bool tailLeft) {
     tail.lineTo(tailLeft ? tx - 4 : tx + 4, y + h + 3.5);
     tail.lineTo(tx + 2.5, y + h - 1);
     return path.united(tail);
+}
+
+// A verdict's shape filled in the pen's colour, and its mark over it in white; the pen stays white.
+void fillWithMark(QPainter& p, const QPainterPath& shape, const QPolygonF& mark) {
+    const QColor colour = p.pen().color();
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPath(shape);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(mark);
 }
 
 // The drawings, on a 24 × 24 grid.
@@ -187,6 +204,40 @@ void drawOnGrid(QPainter& p, Symbol symbol) {
             tail.lineTo(14, 11);
             tail.cubicTo(18, 11, 20, 13.5, 20, 18);
             p.drawPath(tail);
+            return;
+        }
+        case Symbol::clock:
+            p.drawEllipse(QPointF(12, 12), 8.5, 8.5);
+            p.drawLine(QPointF(12, 7), QPointF(12, 12));
+            p.drawLine(QPointF(12, 12), QPointF(15.5, 14));
+            return;
+        case Symbol::copy:
+            p.drawRoundedRect(QRectF(8.5, 8.5, 11, 12), 2, 2);
+            p.drawLine(QPointF(5.5, 15.5), QPointF(4.5, 15.5));
+            p.drawPolyline(QPolygonF({QPointF(4.5, 15.5), QPointF(4.5, 3.5), QPointF(14.5, 3.5), QPointF(14.5, 5.5)}));
+            return;
+        case Symbol::sealCheck: {
+            // Twelve points around a circle, the check mark inside in white.
+            QPainterPath seal;
+            for (int i = 0; i < 24; ++i) {
+                const double angle = M_PI * 2 * i / 24 - M_PI / 2, radius = i % 2 ? 8.6 : 10.4;
+                const QPointF point(12 + radius * std::cos(angle), 12 + radius * std::sin(angle));
+                i == 0 ? seal.moveTo(point) : seal.lineTo(point);
+            }
+            seal.closeSubpath();
+            fillWithMark(p, seal, {QPointF(8, 12.3), QPointF(10.8, 15), QPointF(16, 9.2)});
+            return;
+        }
+        case Symbol::octagon: {
+            QPainterPath octagon;
+            for (int i = 0; i < 8; ++i) {
+                const double angle = M_PI * 2 * (i + 0.5) / 8;
+                const QPointF point(12 + 10.2 * std::cos(angle), 12 + 10.2 * std::sin(angle));
+                i == 0 ? octagon.moveTo(point) : octagon.lineTo(point);
+            }
+            octagon.closeSubpath();
+            fillWithMark(p, octagon, {QPointF(8.5, 8.5), QPointF(15.5, 15.5)});
+            p.drawLine(QPointF(15.5, 8.5), QPointF(8.5, 15.5));
             return;
         }
         case Symbol::refresh: {

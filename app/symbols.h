@@ -1,7 +1,8 @@
 // Symbols: the small pictures of the window (the dates menu, export, kinds of attachment, people, warnings),
 // taken from the desktop's icon theme and drawn here when the theme has none, so that a bare system shows
 // them too. Drawn symbols are single-colour line drawings in the colour asked for, like a theme's symbolic
-// icons.
+// icons; the two verdicts (a seal and an octagon) are filled shapes in that colour with a white mark, always
+// drawn here, as a theme's icons would not say the same.
 //
 //   button->setIcon(Symbols::icon(Symbol::calendar, palette().color(QPalette::ButtonText)));
 //   Symbols::paint(painter, Symbol::film, QRectF(x, y, 20, 20), theme.secondaryText);
@@ -31,6 +32,10 @@ enum class Symbol {
     search,
     reply,
     refresh,
+    clock,      // the time zone of an export
+    copy,       // copy a hash
+    sealCheck,  // a good verification: a filled seal with a check mark, drawn in the colour given
+    octagon,    // a bad verification or a failed export: a filled octagon with a cross
 };
 
 namespace Symbols {

@@ -115,6 +115,32 @@ void ThreadView::setThread(std::shared_ptr<const MessageThread> thread) {
     growing_.start();
 }
 
+void ThreadView::datesChanged() {
+    delegate_->forget();
+    scheduleDelayedItemsLayout();
+    growing_.start();
+    viewport()->update();
+}
+
+namespace {
+
+// What "Copy" puts on the clipboard for a row: a message's text or an event's sentence; nothing for a time.
+QString rowText(const ThreadModel& model, int row) {
+    const ThreadItems::Item& item = model.item(row);
+    if (item.kind == ThreadItems::Item::Kind::time) return {};
+    const Message& message = model.message(row);
+    return item.kind == ThreadItems::Item::Kind::event ? qt(message.event.value_or("")) : qt(message.text);
+}
+
+}  // namespace
+
+void ThreadView::copy() {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return;
+    const QString text = rowText(model_, current.row());
+    if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+}
+
 const Attachment* ThreadView::attachmentAt(QPoint point) const {
     const QModelIndex index = indexAt(point);
     if (!index.isValid() || model_.item(index.row()).kind != ThreadItems::Item::Kind::message) return nullptr;
@@ -127,12 +153,11 @@ const Attachment* ThreadView::attachmentAt(QPoint point) const {
 void ThreadView::contextMenuEvent(QContextMenuEvent* event) {
     const QModelIndex index = indexAt(event->pos());
     if (!index.isValid()) return;
-    const ThreadItems::Item& item = model_.item(index.row());
     const Message& message = model_.message(index.row());
     QMenu menu(this);
-    const QString text = item.kind == ThreadItems::Item::Kind::event ? qt(*message.event) : qt(message.text);
+    const QString text = rowText(model_, index.row());
     QAction* copy = menu.addAction(QStringLiteral("Copy"), [text] { QApplication::clipboard()->setText(text); });
-    copy->setEnabled(!text.isEmpty() && item.kind != ThreadItems::Item::Kind::time);
+    copy->setEnabled(!text.isEmpty());
     const Date date = message.date;
     menu.addAction(QStringLiteral("Copy Time"),
                    [date] { QApplication::clipboard()->setText(ViewDates::exactTime(date)); });

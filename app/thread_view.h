@@ -60,6 +60,14 @@ public:
     ThreadView(Thumbnails& thumbnails, std::shared_ptr<const ViewDates> dates, QWidget* parent = nullptr);
 
     void setThread(std::shared_ptr<const MessageThread> thread);
+    // The dates are written otherwise now (another time zone): rows are measured and painted again.
+    void datesChanged();
+
+public slots:
+    // Edit › Copy: the text of the current row (a message's text or an event's sentence).
+    void copy();
+
+public:
     ThreadModel& threadModel() { return model_; }
     ThreadDelegate& delegate() { return *delegate_; }
 

@@ -26,7 +26,19 @@ struct ViewDates::Impl {
     QTimeZone zone;
 };
 
-ViewDates::ViewDates(std::string zone, std::string locale) : zone_(std::move(zone)), impl_(std::make_unique<Impl>()) {
+ViewDates::ViewDates(std::string zone, std::string locale)
+    : zone_(std::move(zone)), locale_(std::move(locale)), impl_(std::make_unique<Impl>()) {
+    build();
+}
+
+void ViewDates::setZone(std::string zone) {
+    zone_ = std::move(zone);
+    impl_ = std::make_unique<Impl>();
+    build();
+}
+
+void ViewDates::build() {
+    const std::string& locale = locale_;
     impl_->time = DateFormat::make("jmm", locale, zone_);
     impl_->weekday = DateFormat::make("EEEE", locale, zone_);
     impl_->numeric = DateFormat::make("yMd", locale, zone_);

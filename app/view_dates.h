@@ -25,6 +25,8 @@ public:
     ViewDates& operator=(const ViewDates&) = delete;
 
     const std::string& zone() const { return zone_; }
+    // Writes dates in another zone from now on (the user chose one in Settings); views repaint after it.
+    void setZone(std::string zone);
 
     // shortDate: a date of today as its time (the shortened time style); yesterday as "Yesterday"; up to six
     // days back as the weekday's name; anything else, the future included, as the numeric date.
@@ -42,7 +44,9 @@ public:
 
 private:
     struct Impl;
+    void build();
     std::string zone_;
+    std::string locale_;
     std::unique_ptr<Impl> impl_;
 };
 

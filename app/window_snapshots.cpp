@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
+#include <QPainter>
+#include <QPainterPath>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QStyleFactory>
@@ -93,6 +95,33 @@ int groupScore(const Truth::Conversation& conversation) {
     return score;
 }
 
+// The window dimmed, with the sheet over its upper middle and a soft shadow under the sheet.
+QImage withSheet(QWidget& window, QWidget& sheet, bool dark) {
+    QImage image = window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage top = sheet.grab().toImage();
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(image.rect(), QColor(0, 0, 0, dark ? 110 : 70));
+    const double scale = top.devicePixelRatio();
+    const QSizeF size(top.width() / scale, top.height() / scale);
+    const QPointF at((image.width() - size.width()) / 2, std::max(48.0, (image.height() - size.height()) / 3));
+    const QRectF frame(at, size);
+    painter.setPen(Qt::NoPen);
+    for (int i = 14; i > 0; i -= 2) {
+        painter.setBrush(QColor(0, 0, 0, dark ? 16 : 9));
+        painter.drawRoundedRect(frame.adjusted(-i, -i + 6, i, i + 6), 12 + i, 12 + i);
+    }
+    QPainterPath rounded;
+    rounded.addRoundedRect(frame, 10, 10);
+    painter.setClipPath(rounded);
+    painter.drawImage(frame, top);
+    painter.setClipping(false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(dark ? QColor(255, 255, 255, 40) : QColor(0, 0, 0, 50), 1));
+    painter.drawPath(rounded);
+    return image;
+}
+
 // The row of the thread view to show at the top: a little before the first message that the test picks.
 int rowBefore(const ThreadModel& rows, const std::function<bool(const Message&)>& wanted) {
     for (int row = 0; row < rows.rowCount(); ++row)
@@ -143,12 +172,14 @@ int WindowSnapshots::run(const QString& folder) {
     window.resize(1200, 800);
     window.show();
 
-    const auto capture = [&](const QString& scene) {
+    // `over` is a sheet drawn over the window; `alone` a window of its own drawn instead of the main one.
+    const auto capture = [&](const QString& scene, QWidget* over = nullptr, QWidget* alone = nullptr) {
         for (const bool dark : {false, true}) {
             QApplication::setPalette(dark ? Theme::darkPalette() : Theme::lightPalette());
             settle();
             const QString name = scene + (dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-            if (window.grab().save(QDir(folder).filePath(name), "PNG")) {
+            const QImage image = alone ? alone->grab().toImage() : over ? withSheet(window, *over, dark) : window.grab().toImage();
+            if (image.save(QDir(folder).filePath(name), "PNG")) {
                 report << QStringLiteral("ok ") + name;
             } else {
                 report << QStringLiteral("FAIL cannot write ") + name;
@@ -215,6 +246,61 @@ int WindowSnapshots::run(const QString& folder) {
     });
     showThread(QStringLiteral("04-group"), best(*truth, groupScore), [](const Message& m) { return m.isEvent(); });
 
+    // 07 to 09: the conversation of 02 exported as a record PDF into the temporary folder, and verified.
+    const auto exportAndVerify = [&](const Truth::Conversation& sample) {
+        const Conversation* conversation = find(model, sample);
+        if (!conversation) {
+            report << QStringLiteral("FAIL 07-export: no such conversation in the sample");
+            return;
+        }
+        model.setSelection({qt(conversation->id)});
+        if (!waitFor([&] { return !model.threadLoading() && model.thread(); })) {
+            report << QStringLiteral("FAIL 07-export: the thread did not load");
+            return;
+        }
+        model.rememberLayout(ExportLayout::record);
+        ExportSheet* sheet = window.openExportSheet();
+        if (!sheet) {
+            report << QStringLiteral("FAIL 07-export: no export sheet");
+            return;
+        }
+        settle();
+        capture(QStringLiteral("07-export"), sheet);
+
+        const QString pdf = temp.filePath(QStringLiteral("exports/") + model.suggestedName(*model.thread(), ExportFormat::pdf));
+        QDir().mkpath(temp.filePath(QStringLiteral("exports")));
+        sheet->askForPlace = [pdf](const ExportSheet::PlaceRequest&) { return pdf; };
+        sheet->start();
+        if (!waitFor([&] { return sheet->phase() == ExportSheet::Phase::done || sheet->phase() == ExportSheet::Phase::failed; }) ||
+            sheet->phase() != ExportSheet::Phase::done) {
+            report << QStringLiteral("FAIL 08-exported: ") + sheet->failure();
+            sheet->close();
+            return;
+        }
+        settle();
+        capture(QStringLiteral("08-exported"), sheet);
+        sheet->accept();
+        settle();
+
+        window.verifyFile(pdf);
+        VerifySheet* verify = window.verifySheet();
+        if (!verify || !waitFor([&] { return verify->showsResult(); })) {
+            report << QStringLiteral("FAIL 09-verified: no verdict");
+            return;
+        }
+        if (!model.verifyResult()->summary.ok)
+            report << QStringLiteral("FAIL 09-verified: ") + qt(model.verifyResult()->summary.title);
+        settle();
+        capture(QStringLiteral("09-verified"), verify);
+        verify->accept();
+        settle();
+    };
+    if (talk) {
+        exportAndVerify(*talk);
+    } else {
+        report << QStringLiteral("FAIL 07-export: no conversation to export");
+    }
+
     if (model.conversations().size() >= 2) {
         model.setSelection({qt(model.conversations()[0].id), qt(model.conversations()[1].id)});
         settle();
@@ -223,6 +309,12 @@ int WindowSnapshots::run(const QString& folder) {
     } else {
         report << QStringLiteral("FAIL 10-batch: fewer than two conversations");
     }
+
+    SettingsWindow* settings = window.openSettings();
+    settings->resize(settings->sizeHint());
+    settle();
+    capture(QStringLiteral("11-settings"), nullptr, settings);
+    settings->close();
     window.close();
     return finish();
 }
