@@ -18,8 +18,11 @@ Commands:
   inspect body|summary FILE decode an archived message body or a summary blob ("-" reads standard input)
 
 Global options (before or after the command):
-  --messages PATH    the history: a chat.db or sms.db file, or a folder holding chat.db or Messages/chat.db
+  --messages PATH    the history: a chat.db or sms.db file, a folder holding chat.db or Messages/chat.db, or
+                     an iPhone backup folder (or a folder of backups: the newest is read)
                      (default: ~/Library/Messages/chat.db)
+  --password-file FILE  the password of an encrypted iPhone backup, on the file's first line ("-" reads
+                     standard input); without it the password is asked for on the terminal
   --contacts PATH    an address-book database for names; may be given more than once (default: the data
                      folder's AddressBook/AddressBook-v22.abcddb, else the user's address book)
   --time-zone ID     the time zone of every date shown and typed, such as Europe/Berlin (default: this machine's)

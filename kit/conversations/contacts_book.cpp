@@ -109,6 +109,11 @@ void ContactsBook::loadDatabase(const fs::path& path, int& recordDatabases) {
     if (!opened) return;
     SQLiteDatabase& database = **opened;
     const auto tables = database.tables();
+    if (tables && tables->contains("ABPerson") && tables->contains("ABMultiValue")) {
+        ++recordDatabases;
+        loadPhoneDatabase(database);
+        return;
+    }
     if (!tables || !tables->contains("ZABCDRECORD")) return;
     ++recordDatabases;
 
@@ -131,6 +136,25 @@ void ContactsBook::loadDatabase(const fs::path& path, int& recordDatabases) {
         const auto& keyEmails = valuesOf(emails, key);
         if (keyPhones.empty() && keyEmails.empty()) continue;
         add(recordName(row), keyPhones, keyEmails, recordThumbnail(row));
+    }
+}
+
+// An iPhone's address book: people in ABPerson, their numbers (property 3) and e-mail addresses (4) in
+// ABMultiValue. Names follow the same rule as the Mac's cards.
+void ContactsBook::loadPhoneDatabase(SQLiteDatabase& database) {
+    const OwnerValues phones = valuesByOwner(database, "SELECT record_id, value FROM ABMultiValue WHERE property = 3");
+    const OwnerValues emails = valuesByOwner(database, "SELECT record_id, value FROM ABMultiValue WHERE property = 4");
+    auto statement = database.prepare("SELECT ROWID, First, Last, Organization, Nickname, NULL FROM ABPerson");
+    if (!statement) return;
+    Statement& row = **statement;
+    while (true) {
+        auto stepped = row.step();
+        if (!stepped || !*stepped) break;
+        const int64_t key = row.int64(0);
+        const auto& keyPhones = valuesOf(phones, key);
+        const auto& keyEmails = valuesOf(emails, key);
+        if (keyPhones.empty() && keyEmails.empty()) continue;
+        add(recordName(row), keyPhones, keyEmails);
     }
 }
 
