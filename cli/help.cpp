@@ -23,8 +23,9 @@ Global options (before or after the command):
                      (default: ~/Library/Messages/chat.db)
   --password-file FILE  the password of an encrypted iPhone backup, on the file's first line ("-" reads
                      standard input); without it the password is asked for on the terminal
-  --contacts PATH    an address-book database for names; may be given more than once (default: the data
-                     folder's AddressBook/AddressBook-v22.abcddb, else the user's address book)
+  --contacts PATH    an address-book database or a vCard file (.vcf) for names; may be given more than once
+                     (default: the data folder's AddressBook/AddressBook-v22.abcddb, else the user's address
+                     book; for an iPhone backup, its own address book, to which these add)
   --time-zone ID     the time zone of every date shown and typed, such as Europe/Berlin (default: this machine's)
   --locale ID        the locale of dates and names, such as en_US or de_DE (default: from LC_ALL, LC_TIME, LANG)
   --me NAME          how your own messages are signed (default: your account's full name, else You)

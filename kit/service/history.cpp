@@ -129,7 +129,7 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::openBackup(
         return Unexpected(Failure{Failure::Kind::failed, where.messagesPath,
                                   "The Messages history in the iPhone backup at " + where.messagesPath +
                                       " can't be read: " + database.error().description()});
-    (*database)->setHomeFolder(folder.string());
+    (*database)->setHomeFolder((*backup)->summary().folder.string());
 
     // The backup's own address book first; books named beside it add to it, and win where they differ.
     std::vector<fs::path> books;

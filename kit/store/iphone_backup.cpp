@@ -117,7 +117,13 @@ std::string IPhoneBackup::fileID(const std::string& domain, const std::string& r
     return BackupCipher::sha1Hex(domain + "-" + relativePath);
 }
 
-std::optional<IPhoneBackup::Summary> IPhoneBackup::describe(const fs::path& folder) {
+std::optional<IPhoneBackup::Summary> IPhoneBackup::describe(const fs::path& named) {
+    // One spelling of the folder, absolute and without a trailing slash: the history's attachment paths are
+    // made below it and looked for by that prefix.
+    std::error_code ec;
+    fs::path folder = fs::absolute(named, ec).lexically_normal();
+    if (ec) folder = named.lexically_normal();
+    if (!folder.has_filename() && folder.has_parent_path() && folder != folder.root_path()) folder = folder.parent_path();
     auto root = ReadableFile::openFolder(folder.string());
     if (!root) return std::nullopt;
     if (!ReadableFile::openBeneath(*root, "Manifest.db")) return std::nullopt;
@@ -166,12 +172,12 @@ tl::expected<std::shared_ptr<IPhoneBackup>, IPhoneBackup::Failure> IPhoneBackup:
     auto summary = describe(folder);
     if (!summary) return tl::unexpected(backup->failure(Kind::notBackup, {}));
     backup->summary_ = *summary;
-    auto root = ReadableFile::openFolder(folder.string());
+    auto root = ReadableFile::openFolder(summary->folder.string());
     if (!root) return tl::unexpected(backup->failure(Kind::notBackup, {}));
     backup->root_ = std::move(*root);
 
     if (!summary->isEncrypted) {
-        auto read = backup->readManifest((folder / "Manifest.db").string());
+        auto read = backup->readManifest((summary->folder / "Manifest.db").string());
         if (!read) return tl::unexpected(read.error());
         return backup;
     }

@@ -16,6 +16,7 @@
 #include "iphone_backup/backup_writer.h"
 #include "sample_history/sample_history.h"
 #include "service/history.h"
+#include "store/sqlite_database.h"
 #include "support/temp_dir.h"
 
 namespace quillmark {
@@ -104,7 +105,8 @@ TEST_F(IPhoneBackupTest, ReadsTheSameHistoryAsTheFolderItWasMadeFrom) {
 
     for (const char* name : {"plain", "encrypted", "log"}) {
         SCOPED_TRACE(name);
-        auto history = open(backup(name));
+        // Named as people type folders, with a trailing slash.
+        auto history = open(backup(name).string() + "/");
         ASSERT_TRUE(history) << history.error().description();
         const auto& got = (*history)->library().conversations();
         const auto& want = (*folder)->library().conversations();
@@ -160,17 +162,28 @@ TEST_F(IPhoneBackupTest, AFolderOfBackupsOpensTheNewest) {
 TEST_F(IPhoneBackupTest, FilesMissingOrLeadingOutsideAreNotInTheHistory) {
     testing::TempDir temp;
     const fs::path copy = copyOf("plain", temp);
-    // Two attachment files of the sample: one removed, one replaced by a link to a copy outside the backup.
+    // Attachment files of the sample: one removed, one replaced by a link to a copy outside the backup.
     std::vector<std::string> files;
     const fs::path attachments = sample() / "Messages" / "Attachments";
     for (const auto& entry : fs::recursive_directory_iterator(attachments))
         if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), attachments).string());
-    ASSERT_GE(files.size(), 2u);
+    ASSERT_GE(files.size(), 3u);
     fs::remove(attachmentFile(copy, files[0]));
     const fs::path outside = temp / "outside";
     fs::copy_file(attachmentFile(copy, files[1]), outside);
     fs::remove(attachmentFile(copy, files[1]));
     fs::create_symlink(outside, attachmentFile(copy, files[1]));
+
+    // A third listed under a name that leads out of the backup folder ("./" + "./../named" is TEMP/named,
+    // where its bytes are), not the name its domain and path give.
+    fs::copy_file(attachmentFile(copy, files[2]), temp / "named");
+    fs::remove(attachmentFile(copy, files[2]));
+    {
+        auto manifest = SQLiteDatabase::openCreating((copy / "Manifest.db").string());
+        ASSERT_TRUE(manifest);
+        ASSERT_TRUE((*manifest)->execute("UPDATE Files SET fileID = './../named' WHERE relativePath = "
+                                         "'Library/SMS/Attachments/" + files[2] + "'"));
+    }
 
     auto history = open(copy);
     ASSERT_TRUE(history) << history.error().description();
@@ -180,7 +193,8 @@ TEST_F(IPhoneBackupTest, FilesMissingOrLeadingOutsideAreNotInTheHistory) {
         ASSERT_TRUE(thread);
         for (const Message& m : thread->messages)
             for (const Attachment& a : m.attachments) {
-                const bool gone = a.path && (a.path->ends_with(files[0]) || a.path->ends_with(files[1]));
+                const bool gone = a.path && (a.path->ends_with(files[0]) || a.path->ends_with(files[1]) ||
+                                             a.path->ends_with(files[2]));
                 if (gone) {
                     EXPECT_FALSE(a.isAvailable) << *a.path;
                 }
@@ -188,7 +202,7 @@ TEST_F(IPhoneBackupTest, FilesMissingOrLeadingOutsideAreNotInTheHistory) {
             }
     }
     EXPECT_GT(available, 0u);
-    EXPECT_GE(unavailable, 3u);  // the two, and the one the sample never wrote
+    EXPECT_GE(unavailable, 4u);  // the three, and the one the sample never wrote
 
     // The database itself leading outside: refused, not read.
     const std::string id = IPhoneBackup::fileID("HomeDomain", "Library/SMS/sms.db");

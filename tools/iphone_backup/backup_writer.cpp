@@ -1,5 +1,6 @@
 #include "iphone_backup/backup_writer.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -89,9 +90,9 @@ plist_t dataNode(const Buffer& bytes) {
 }
 
 Buffer storedKey(uint32_t protectionClass, const Buffer& wrapped) {
-    Buffer out{static_cast<uint8_t>(protectionClass), static_cast<uint8_t>(protectionClass >> 8),
-               static_cast<uint8_t>(protectionClass >> 16), static_cast<uint8_t>(protectionClass >> 24)};
-    out.insert(out.end(), wrapped.begin(), wrapped.end());
+    Buffer out(4 + wrapped.size());
+    for (size_t i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(protectionClass >> (8 * i));
+    std::copy(wrapped.begin(), wrapped.end(), out.begin() + 4);
     return out;
 }
 
