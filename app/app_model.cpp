@@ -202,6 +202,10 @@ void AppModel::openFailed(const History::Failure& failure) {
             return;
         case History::Failure::Kind::failed:
         case History::Failure::Kind::damaged:  // opening never checks the pages; damage shows as a bar
+        // An encrypted iPhone backup: the application has no password dialog yet, so the sentence says what
+        // is needed (the command-line tool takes the password).
+        case History::Failure::Kind::needsPassword:
+        case History::Failure::Kind::wrongPassword:
             accessTimer_.stop();
             setState(State{State::Kind::failed, qt(failure.description()), path});
             return;

@@ -6,12 +6,13 @@ namespace {
 
 using Failure = tl::unexpected<std::string>;
 
-enum class Global { messages, contacts, timeZone, locale, me, paper };
+enum class Global { messages, contacts, timeZone, locale, me, paper, passwordFile };
 
 const std::map<std::string, Global, std::less<>>& globalOptions() {
     static const std::map<std::string, Global, std::less<>> options = {
         {"messages", Global::messages}, {"contacts", Global::contacts}, {"time-zone", Global::timeZone},
         {"locale", Global::locale},     {"me", Global::me},             {"paper", Global::paper},
+        {"password-file", Global::passwordFile},
     };
     return options;
 }
@@ -38,6 +39,8 @@ std::optional<std::string> setGlobal(GlobalOptions& global, Global option, const
             return once(global.me);
         case Global::paper:
             return once(global.paper);
+        case Global::passwordFile:
+            return once(global.passwordFile);
     }
     return std::nullopt;
 }

@@ -28,6 +28,7 @@ struct GlobalOptions {
     std::optional<std::string> locale;    // --locale ID
     std::optional<std::string> me;        // --me NAME
     std::optional<std::string> paper;     // --paper letter|a4
+    std::optional<std::string> passwordFile;  // --password-file FILE ("-": standard input)
 };
 
 struct Arguments {

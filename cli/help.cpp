@@ -18,10 +18,14 @@ Commands:
   inspect body|summary FILE decode an archived message body or a summary blob ("-" reads standard input)
 
 Global options (before or after the command):
-  --messages PATH    the history: a chat.db or sms.db file, or a folder holding chat.db or Messages/chat.db
+  --messages PATH    the history: a chat.db or sms.db file, a folder holding chat.db or Messages/chat.db, or
+                     an iPhone backup folder (or a folder of backups: the newest is read)
                      (default: ~/Library/Messages/chat.db)
-  --contacts PATH    an address-book database for names; may be given more than once (default: the data
-                     folder's AddressBook/AddressBook-v22.abcddb, else the user's address book)
+  --password-file FILE  the password of an encrypted iPhone backup, on the file's first line ("-" reads
+                     standard input); without it the password is asked for on the terminal
+  --contacts PATH    an address-book database or a vCard file (.vcf) for names; may be given more than once
+                     (default: the data folder's AddressBook/AddressBook-v22.abcddb, else the user's address
+                     book; for an iPhone backup, its own address book, to which these add)
   --time-zone ID     the time zone of every date shown and typed, such as Europe/Berlin (default: this machine's)
   --locale ID        the locale of dates and names, such as en_US or de_DE (default: from LC_ALL, LC_TIME, LANG)
   --me NAME          how your own messages are signed (default: your account's full name, else You)

@@ -3,6 +3,7 @@
 #include "core/account.h"
 #include "core/calendar.h"
 #include "core/locale.h"
+#include "cli/password.h"
 
 namespace quillmark::cli {
 
@@ -18,16 +19,36 @@ std::string hint(const History::Failure& failure, const Settings& settings) {
             if (!settings.global.messages)
                 return "Quillmark reads the Messages history that a Mac keeps in Library/Messages in the home folder. "
                        "Copy that folder to this computer (and Library/Application Support/AddressBook for names), "
-                       "then name it with --messages PATH: the folder, or the chat.db in it.";
-            return "Name the folder that holds chat.db (or Messages/chat.db), or the chat.db or sms.db file itself, "
-                   "with --messages PATH.";
+                       "then name it with --messages PATH: the folder, or the chat.db in it. No Mac? Make an iPhone "
+                       "backup on this computer: connect the iPhone and run idevicebackup2 backup --full FOLDER "
+                       "(Debian package libimobiledevice-utils), then name that folder with --messages.";
+            return "Name the folder that holds chat.db (or Messages/chat.db), an iPhone backup folder, or the chat.db "
+                   "or sms.db file itself, with --messages PATH.";
         case Kind::noAccess:
             return "Check the permissions of " + failure.path +
                    " and of the folders above it: this user must be able to read the file and open its folder.";
         case Kind::failed: return "(" + failure.path + ")";
         case Kind::damaged: return "Copy the history again from where it came from, then try again.";
+        case Kind::needsPassword:
+            return "Give the password with --password-file FILE (\"-\" reads standard input), or run quillmark-cli on "
+                   "a terminal to be asked for it.";
+        case Kind::wrongPassword: return {};
     }
     return {};
+}
+
+// When a folder of backups was named: which one is read, and which others are there.
+void reportBackups(const HistoryLocation& where, const Settings& settings, std::ostream& err) {
+    if (!where.backup || where.otherBackups.empty()) return;
+    const auto format = DateFormat::make("yMMMdjmm", settings.locale, settings.timeZone);
+    auto describe = [&](const IPhoneBackup::Summary& backup) {
+        std::string text = backup.deviceName;
+        if (backup.date && format) text += ", made on " + format->text(*backup.date);
+        return text + " (" + backup.folder.string() + ")";
+    };
+    err << "Reading the newest iPhone backup: " << describe(*where.backup) << ".\nAlso there:";
+    for (const auto& other : where.otherBackups) err << "\n  " << describe(other);
+    err << "\nName one of them with --messages to read it instead.\n";
 }
 
 }  // namespace
@@ -64,10 +85,13 @@ tl::expected<Settings, std::string> Settings::make(const GlobalOptions& global) 
 }
 
 tl::expected<std::unique_ptr<History>, ExitStatus> openHistory(const Settings& settings, std::ostream& err) {
-    auto history = History::open(HistoryLocation::find(settings.global.messages, settings.global.contacts));
+    const HistoryLocation where = HistoryLocation::find(settings.global.messages, settings.global.contacts);
+    reportBackups(where, settings, err);
+    auto history = History::open(where, passwordSource(settings.global, err));
     if (!history) {
         const History::Failure& failure = history.error();
-        err << failure.title() << "\n" << failure.description() << " " << hint(failure, settings) << "\n";
+        const std::string more = hint(failure, settings);
+        err << failure.title() << "\n" << failure.description() << (more.empty() ? "" : " " + more) << "\n";
         return tl::unexpected(historyUnavailable);
     }
     return std::move(*history);

@@ -30,6 +30,12 @@ ExitStatus runList(const Arguments& arguments, const Settings& settings, std::os
             item["messageCount"] = c.messageCount;
             item["lastDate"] = ModelJSON::date(c.lastDate);
             item["snippet"] = c.lastSnippet;
+            if (const auto& origin = (*history)->library().origin()) {
+                ModelJSON::JSON where = ModelJSON::JSON::object();
+                where["device"] = origin->device;
+                where["backupDate"] = ModelJSON::date(origin->backupDate);
+                item["origin"] = std::move(where);
+            }
             // The remaining fields in the model's order; those above keep their place.
             ModelJSON::JSON fields = ModelJSON::toJSON(c, settings.textLocale);
             for (auto& [key, value] : fields.items())
@@ -42,6 +48,11 @@ ExitStatus runList(const Arguments& arguments, const Settings& settings, std::os
     }
 
     const auto format = DateFormat::make("yMMMdjmm", settings.locale, settings.timeZone);
+    if (const auto& origin = (*history)->library().origin()) {
+        out << "From an iPhone backup of " << oneLine(origin->device, snippetLength);
+        if (origin->backupDate && format) out << " made on " << format->text(*origin->backupDate);
+        out << ", opened read-only\n\n";
+    }
     for (size_t i = 0; i < conversations.size(); ++i) {
         const Conversation& c = conversations[i];
         out << (i + 1) << ". " << oneLine(c.title(settings.textLocale), snippetLength) << "  [" << c.id << "]\n   "

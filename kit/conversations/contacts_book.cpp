@@ -5,6 +5,9 @@
 #include <utility>
 
 #include "conversations/unicode_text.h"
+#include "conversations/vcard.h"
+#include "core/readable_file.h"
+#include "core/text.h"
 #include "store/sqlite_database.h"
 
 namespace quillmark {
@@ -105,10 +108,19 @@ int ContactsBook::load(const std::vector<fs::path>& databases) {
 }
 
 void ContactsBook::loadDatabase(const fs::path& path, int& recordDatabases) {
+    if (text::asciiLower(path.extension().string()) == ".vcf") {
+        loadVCard(path, recordDatabases);
+        return;
+    }
     auto opened = SQLiteDatabase::openReadOnly(path.string());
     if (!opened) return;
     SQLiteDatabase& database = **opened;
     const auto tables = database.tables();
+    if (tables && tables->contains("ABPerson") && tables->contains("ABMultiValue")) {
+        ++recordDatabases;
+        loadPhoneDatabase(database);
+        return;
+    }
     if (!tables || !tables->contains("ZABCDRECORD")) return;
     ++recordDatabases;
 
@@ -131,6 +143,38 @@ void ContactsBook::loadDatabase(const fs::path& path, int& recordDatabases) {
         const auto& keyEmails = valuesOf(emails, key);
         if (keyPhones.empty() && keyEmails.empty()) continue;
         add(recordName(row), keyPhones, keyEmails, recordThumbnail(row));
+    }
+}
+
+// A vCard file, as address books export them: read as a regular file of limited size, never waited on.
+void ContactsBook::loadVCard(const fs::path& path, int& recordDatabases) {
+    constexpr int64_t limit = int64_t{256} << 20;
+    auto file = ReadableFile::open(path.string());
+    if (!file) return;
+    auto text = file->readAll(limit);
+    if (!text) return;
+    const auto cards = VCard::parse(*text);
+    if (cards.empty()) return;
+    ++recordDatabases;
+    for (const VCard::Card& card : cards) add(card.name, card.phones, card.emails);
+}
+
+// An iPhone's address book: people in ABPerson, their numbers (property 3) and e-mail addresses (4) in
+// ABMultiValue. Names follow the same rule as the Mac's cards.
+void ContactsBook::loadPhoneDatabase(SQLiteDatabase& database) {
+    const OwnerValues phones = valuesByOwner(database, "SELECT record_id, value FROM ABMultiValue WHERE property = 3");
+    const OwnerValues emails = valuesByOwner(database, "SELECT record_id, value FROM ABMultiValue WHERE property = 4");
+    auto statement = database.prepare("SELECT ROWID, First, Last, Organization, Nickname, NULL FROM ABPerson");
+    if (!statement) return;
+    Statement& row = **statement;
+    while (true) {
+        auto stepped = row.step();
+        if (!stepped || !*stepped) break;
+        const int64_t key = row.int64(0);
+        const auto& keyPhones = valuesOf(phones, key);
+        const auto& keyEmails = valuesOf(emails, key);
+        if (keyPhones.empty() && keyEmails.empty()) continue;
+        add(recordName(row), keyPhones, keyEmails);
     }
 }
 

@@ -24,6 +24,8 @@
 
 namespace quillmark {
 
+class SQLiteDatabase;
+
 class ContactsBook {
 public:
     // Card: one accepted person or company.
@@ -46,7 +48,8 @@ public:
     static std::vector<std::filesystem::path> defaultDatabaseURLs();
 
     // load: reads the databases in order, read-only, and adds their cards. Returns how many of them had a
-    // ZABCDRECORD table. Unreadable or foreign files, missing tables and failing queries are skipped
+    // ZABCDRECORD table (a Mac's) or ABPerson and ABMultiValue tables (an iPhone's), or are vCard files
+    // (".vcf") with a card. Unreadable or foreign files, missing tables and failing queries are skipped
     // without a word.
     int load(const std::vector<std::filesystem::path>& databases);
 
@@ -76,6 +79,8 @@ public:
 
 private:
     void loadDatabase(const std::filesystem::path& path, int& recordDatabases);
+    void loadPhoneDatabase(SQLiteDatabase& database);
+    void loadVCard(const std::filesystem::path& path, int& recordDatabases);
 
     std::vector<Card> cards_;
     std::unordered_map<std::string, int64_t> byEmail_;           // lower-cased, trimmed address -> card

@@ -34,8 +34,14 @@ std::string snippet(const LastMessage& last) {
 
 Library::Result<std::unique_ptr<Library>> Library::open(std::unique_ptr<MessagesDatabase> database,
                                                         std::shared_ptr<const ContactsBook> contacts) {
-    if (!contacts) contacts = std::make_shared<ContactsBook>();
     auto files = HistoryFiles::inFolder(database->folder());
+    return open(std::move(database), std::move(contacts), std::move(files));
+}
+
+Library::Result<std::unique_ptr<Library>> Library::open(std::unique_ptr<MessagesDatabase> database,
+                                                        std::shared_ptr<const ContactsBook> contacts,
+                                                        std::shared_ptr<const HistoryFiles> files) {
+    if (!contacts) contacts = std::make_shared<ContactsBook>();
     std::unique_ptr<Library> library(new Library(std::move(database), std::move(contacts), std::move(files)));
     if (auto loaded = library->reload(); !loaded) return tl::unexpected(loaded.error());
     return library;

@@ -39,6 +39,10 @@ public:
     // Makes the library and reads the conversation list at once; a database failure fails it.
     [[nodiscard]] static Result<std::unique_ptr<Library>> open(std::unique_ptr<MessagesDatabase> database,
                                                                std::shared_ptr<const ContactsBook> contacts);
+    // The same, with the history's files given (those of an iPhone backup) rather than the database's folder.
+    [[nodiscard]] static Result<std::unique_ptr<Library>> open(std::unique_ptr<MessagesDatabase> database,
+                                                               std::shared_ptr<const ContactsBook> contacts,
+                                                               std::shared_ptr<const HistoryFiles> files);
 
     // Reads the chats and handles again. On failure the conversation list stays as it was.
     [[nodiscard]] Result<void> reload();

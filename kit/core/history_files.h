@@ -36,8 +36,9 @@ public:
     // open: the regular file at `path`, which must name a place below the folder.
     [[nodiscard]] virtual tl::expected<ReadableFile, ReadableFile::Failure> open(const std::string& path) const;
 
-    // contains: whether open would give a file now.
-    bool contains(const std::string& path) const { return open(path).has_value(); }
+    // contains: whether open would give a file now (without reading it, where that costs: an encrypted file
+    // is not decrypted to answer).
+    virtual bool contains(const std::string& path) const { return open(path).has_value(); }
 
 protected:
     HistoryFiles(std::string folder, std::optional<ReadableFile> root);

@@ -76,9 +76,11 @@ public:
     // The whole content, read from the start; nothing when a read fails or the file is larger than `limit`.
     [[nodiscard]] tl::expected<std::string, Failure> readAll(int64_t limit) const;
 
+    // adopt: takes over a descriptor opened for reading (such as a file decrypted into memory) and keeps it
+    // when it is a regular file; closes it otherwise.
+    [[nodiscard]] static tl::expected<ReadableFile, Failure> adopt(int fd);
+
 private:
-    // Keeps the descriptor when it is a regular file; closes it otherwise.
-    static tl::expected<ReadableFile, Failure> adopt(int fd);
     ReadableFile(int descriptor, const struct stat& status) : descriptor_(descriptor), status_(status) {}
     int descriptor_ = -1;
     struct stat status_ {};

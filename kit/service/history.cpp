@@ -1,6 +1,7 @@
 #include "service/history.h"
 
 #include "conversations/contacts_book.h"
+#include "store/backup_files.h"
 #include "store/messages_database.h"
 
 namespace quillmark {
@@ -48,6 +49,8 @@ std::string History::Failure::title() const {
         case Kind::noAccess:
         case Kind::failed: return "Quillmark can't read the Messages history";
         case Kind::damaged: return "This history is damaged";
+        case Kind::needsPassword: return "This iPhone backup is encrypted";
+        case Kind::wrongPassword: return "Wrong password for this iPhone backup";
     }
     return {};
 }
@@ -61,12 +64,16 @@ std::string History::Failure::description() const {
         case Kind::damaged:
             return "The history is damaged: SQLite's integrity check found \u201c" + detail +
                    "\u201d. Quillmark exports only from an undamaged history; copy it again from where it came from.";
+        case Kind::needsPassword:
+        case Kind::wrongPassword: return detail;
     }
     return {};
 }
 
-tl::expected<std::unique_ptr<History>, History::Failure> History::open(const HistoryLocation& where) {
+tl::expected<std::unique_ptr<History>, History::Failure> History::open(const HistoryLocation& where,
+                                                                      const IPhoneBackup::PasswordSource& password) {
     using Unexpected = tl::unexpected<Failure>;
+    if (where.backup) return openBackup(where, password);
     auto database = MessagesDatabase::open(where.messagesPath);
     if (!database) {
         switch (database.error().kind) {
@@ -87,6 +94,69 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::open(const His
     std::unique_ptr<History> history(new History());
     history->location_ = where;
     history->protected_ = placesOf(where);
+    history->library_ = std::move(*library);
+    return history;
+}
+
+tl::expected<std::unique_ptr<History>, History::Failure> History::openBackup(
+    const HistoryLocation& where, const IPhoneBackup::PasswordSource& password) {
+    using Unexpected = tl::unexpected<Failure>;
+    using Kind = IPhoneBackup::Failure::Kind;
+    const fs::path folder = where.backup->folder;
+    auto backup = IPhoneBackup::open(folder, password);
+    if (!backup) {
+        const IPhoneBackup::Failure& why = backup.error();
+        switch (why.kind) {
+            case Kind::notBackup: return Unexpected(Failure{Failure::Kind::missing, where.messagesPath, {}});
+            case Kind::needsPassword:
+                return Unexpected(Failure{Failure::Kind::needsPassword, where.messagesPath, why.description()});
+            case Kind::wrongPassword:
+                return Unexpected(Failure{Failure::Kind::wrongPassword, where.messagesPath, why.description()});
+            case Kind::damaged:
+            case Kind::failed: break;
+        }
+        return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, why.description()});
+    }
+    auto sms = (*backup)->database(IPhoneBackup::homeDomain, IPhoneBackup::messagesPath);
+    if (!sms) return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, sms.error().description()});
+    if (!*sms)
+        return Unexpected(Failure{Failure::Kind::failed, where.messagesPath,
+                                  "The iPhone backup at " + where.messagesPath +
+                                      " holds no Messages history: Messages may be kept in iCloud on that iPhone "
+                                      "(Settings, then your name, iCloud, Messages), and then a backup leaves it out."});
+    auto database = MessagesDatabase::open(**sms);
+    if (!database)
+        return Unexpected(Failure{Failure::Kind::failed, where.messagesPath,
+                                  "The Messages history in the iPhone backup at " + where.messagesPath +
+                                      " can't be read: " + database.error().description()});
+    (*database)->setHomeFolder((*backup)->summary().folder.string());
+
+    // The backup's own address book first; books named beside it add to it, and win where they differ.
+    std::vector<fs::path> books;
+    auto book = (*backup)->database(IPhoneBackup::homeDomain, IPhoneBackup::addressBookPath);
+    if (book && *book) books.emplace_back(**book);
+    books.insert(books.end(), where.contactsPaths.begin(), where.contactsPaths.end());
+    auto contacts = std::make_shared<ContactsBook>();
+    contacts->load(books);
+
+    std::shared_ptr<IPhoneBackup> shared = std::move(*backup);
+    auto library = Library::open(std::move(*database), std::move(contacts), BackupFiles::of(shared));
+    if (!library) return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, library.error().description()});
+    (*library)->setOrigin(HistoryOrigin{shared->summary().deviceName, shared->summary().date});
+
+    std::unique_ptr<History> history(new History());
+    history->location_ = where;
+    history->protected_.folders.push_back(resolved(folder));
+    if (shared->privateFolder()) history->protected_.folders.push_back(resolved(shared->privateFolder()->path()));
+    for (const fs::path& named : where.contactsPaths) {
+        const fs::path file = resolved(named);
+        if (const auto bookFolder = addressBookFolder(file)) {
+            history->protected_.folders.push_back(*bookFolder);
+        } else {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) history->protected_.files.push_back(file.string() + suffix);
+        }
+    }
+    history->backup_ = std::move(shared);
     history->library_ = std::move(*library);
     return history;
 }

@@ -29,7 +29,9 @@ namespace quillmark {
 class History {
 public:
     struct Failure {
-        enum class Kind { missing, noAccess, failed, damaged };
+        // needsPassword and wrongPassword: an encrypted iPhone backup opened without its password, or with
+        // another one.
+        enum class Kind { missing, noAccess, failed, damaged, needsPassword, wrongPassword };
         Kind kind = Kind::failed;
         std::string path;    // the database file that was looked for
         std::string detail;  // for failed: why; for damaged: what SQLite's check found
@@ -47,7 +49,10 @@ public:
         std::vector<std::filesystem::path> files;
     };
 
-    [[nodiscard]] static tl::expected<std::unique_ptr<History>, Failure> open(const HistoryLocation& where);
+    // open: the history at the location. The password is asked for only when the location is an encrypted
+    // iPhone backup; deriving the key from it takes seconds.
+    [[nodiscard]] static tl::expected<std::unique_ptr<History>, Failure> open(
+        const HistoryLocation& where, const IPhoneBackup::PasswordSource& password = {});
 
     Library& library() { return *library_; }
     const HistoryLocation& location() const { return location_; }
@@ -62,11 +67,16 @@ public:
 
 private:
     History() = default;
+    [[nodiscard]] static tl::expected<std::unique_ptr<History>, Failure> openBackup(
+        const HistoryLocation& where, const IPhoneBackup::PasswordSource& password);
 
     HistoryLocation location_;
     Protected protected_;
     std::unique_ptr<Library> library_;
     std::shared_ptr<IntegrityCheck> check_;
+    // The backup read from; its private folder of decrypted databases goes with the last of its owners (this,
+    // the library's files, and the attachments of threads still held).
+    std::shared_ptr<IPhoneBackup> backup_;
 };
 
 }  // namespace quillmark

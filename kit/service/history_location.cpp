@@ -19,6 +19,13 @@ HistoryLocation HistoryLocation::find(const std::optional<std::string>& messages
         where.messagesPath = (fs::path(*messages) / "chat.db").string();
     } else if (fs::exists(fs::path(*messages) / "sms.db", ec)) {
         where.messagesPath = (fs::path(*messages) / "sms.db").string();
+    } else if (auto backups = IPhoneBackup::findIn(*messages); !backups.empty()) {
+        where.backup = backups.front();
+        where.otherBackups.assign(backups.begin() + 1, backups.end());
+        where.messagesPath = where.backup->folder.string();
+        // The backup's own address book is read when it is opened; the named ones add to it.
+        where.contactsPaths.assign(contacts.begin(), contacts.end());
+        return where;
     } else {
         where.dataFolder = fs::path(*messages);
         where.messagesPath = (*where.dataFolder / "Messages" / "chat.db").string();

@@ -120,6 +120,12 @@ std::string MessagesDatabase::messageColumn(const char* name) const {
 
 std::optional<std::string> MessagesDatabase::resolve(const std::optional<std::string>& stored) const {
     if (!stored || stored->empty()) return std::nullopt;
+    if (phoneHome_) {
+        for (const char* home : {"~/", "/var/mobile/", "/private/var/mobile/"}) {
+            const std::string prefix(home);
+            if (stored->rfind(prefix, 0) == 0) return *phoneHome_ + "/" + stored->substr(prefix.size());
+        }
+    }
     static const std::string messagesPrefix = "~/Library/Messages/";
     if (stored->rfind(messagesPrefix, 0) == 0) return folder() + "/" + stored->substr(messagesPrefix.size());
     if ((*stored)[0] == '~') return homeFolder() + stored->substr(1);

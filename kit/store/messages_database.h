@@ -104,6 +104,9 @@ public:
     // The file-system path of a stored attachment path: "~/Library/Messages/…" resolves inside this
     // history's own folder (so a copied data folder resolves into itself), another "~" to the home folder.
     std::optional<std::string> resolve(const std::optional<std::string>& stored) const;
+    // setHomeFolder: for a phone's history (read from a backup), the folder that its home stands for:
+    // "~/…" and "/var/mobile/…" (also under /private) then resolve below it.
+    void setHomeFolder(std::string folder) { phoneHome_ = std::move(folder); }
 
     // The message columns as the message query selects them (NULL for those this schema lacks), and the
     // query for a condition on `j` (chat_message_join) and `m` (message), rows in no particular order.
@@ -125,6 +128,7 @@ private:
                                                                      const std::vector<int64_t>& chatIDs);
 
     std::string path_;
+    std::optional<std::string> phoneHome_;
     std::unique_ptr<SQLiteDatabase> db_;
     std::set<std::string> messageColumns_;
     std::set<std::string> chatColumns_;

@@ -1,5 +1,5 @@
-// PrivateCopy: a copy of a database and its write-ahead log in a private temporary folder, removed with
-// the object (and by TemporaryPaths when the program is interrupted).
+// PrivateCopy: a copy of a database and its write-ahead log in a private folder (PrivateFolder), removed
+// with the object (and by TemporaryPaths when the program is interrupted).
 //
 // Reading a write-ahead-log database in place makes SQLite create or rewrite the "-shm" index beside it,
 // and on read-only media it cannot read the log at all. Reading a copy gets every message, the newest ones
@@ -13,7 +13,7 @@
 #include <tl/expected.hpp>
 
 #include "core/failure.h"
-#include "core/temporary_paths.h"
+#include "core/private_folder.h"
 
 namespace quillmark {
 
@@ -26,7 +26,12 @@ public:
     // when that fails.
     [[nodiscard]] static tl::expected<std::unique_ptr<PrivateCopy>, Failure> make(const std::string& path);
 
-    ~PrivateCopy();
+    // Copies `database` and `log` (its write-ahead log, which may lie under another name, as in an iPhone
+    // backup) into `folder` as `name` and `name`-wal.
+    [[nodiscard]] static tl::expected<std::unique_ptr<PrivateCopy>, Failure> make(
+        const std::string& database, const std::string& log, std::shared_ptr<PrivateFolder> folder,
+        const std::string& name);
+
     PrivateCopy(const PrivateCopy&) = delete;
     PrivateCopy& operator=(const PrivateCopy&) = delete;
 
@@ -34,11 +39,10 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    PrivateCopy(std::string folder, std::string path, TemporaryPaths::Hold hold)
-        : folder_(std::move(folder)), path_(std::move(path)), hold_(std::move(hold)) {}
-    std::string folder_;
+    PrivateCopy(std::shared_ptr<PrivateFolder> folder, std::string path)
+        : folder_(std::move(folder)), path_(std::move(path)) {}
+    std::shared_ptr<PrivateFolder> folder_;
     std::string path_;
-    TemporaryPaths::Hold hold_;
 };
 
 }  // namespace quillmark
