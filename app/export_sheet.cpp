@@ -407,6 +407,7 @@ void ExportSheet::pick(ExportLayout layout) {
 void ExportSheet::pick(ExportFormat format) {
     format_ = format;
     if (QAbstractButton* button = formats_->button(int(format.value()))) button->setChecked(true);
+    showFormat();
     // Only a PDF is laid out; the other formats hold the messages as they are.
     record_->setEnabled(format == ExportFormat::pdf);
     book_->setEnabled(format == ExportFormat::pdf);
@@ -576,8 +577,25 @@ void ExportSheet::reject() {
 }
 
 void ExportSheet::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange) update();
+    if (event->type() == QEvent::PaletteChange) {
+        showFormat();
+        update();
+    }
     QDialog::changeEvent(event);
+}
+
+void ExportSheet::showFormat() {
+    // The chosen format in the accent colour: the style's pressed look is barely seen in a dark palette.
+    if (!formats_) return;  // a palette change while the sheet is made
+    const Theme theme = Theme::of(palette());
+    for (QAbstractButton* button : formats_->buttons()) {
+        QPalette own = palette();
+        if (button->isChecked()) {
+            own.setColor(QPalette::Button, theme.accent);
+            own.setColor(QPalette::ButtonText, theme.onAccent);
+        }
+        button->setPalette(own);
+    }
 }
 
 QString ExportSheet::askWithDialog(QWidget* parent, const PlaceRequest& request) {

@@ -98,6 +98,7 @@ private:
     QWidget* makeFailedPage();
     void setPhase(Phase phase);
     void showChoices();
+    void showFormat();
     void showProgress();
     void finish();
     void showDone(const ExportService::Exported& exported);
