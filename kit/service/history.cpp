@@ -122,8 +122,7 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::openBackup(
     if (!*sms)
         return Unexpected(Failure{Failure::Kind::failed, where.messagesPath,
                                   "The iPhone backup at " + where.messagesPath +
-                                      " holds no Messages history: Messages may be kept in iCloud on that iPhone "
-                                      "(Settings, then your name, iCloud, Messages), and then a backup leaves it out."});
+                                      " holds no Messages history: its list of files has no Library/SMS/sms.db."});
     auto database = MessagesDatabase::open(**sms);
     if (!database)
         return Unexpected(Failure{Failure::Kind::failed, where.messagesPath,
