@@ -148,7 +148,7 @@ void appendAttachment(std::string& out, const Attachment& attachment, const Plac
     if (!placement.path) {
         out += "<span class=\"file\">\U0001F4CE ";
         appendEscaped(out, attachment.name);
-        out += placement.copyFailed ? " \u00B7 could not be copied</span>" : " \u00B7 not on this Mac</span>";
+        out += placement.copyFailed ? " \u00B7 could not be copied</span>" : " \u00B7 not in this history</span>";
         return;
     }
     const std::string url = urlPath(*placement.path);

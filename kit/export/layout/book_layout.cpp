@@ -65,8 +65,8 @@ BlockList cover(const RenderInput& input, const Dates& dates, double contentHeig
 }
 
 BlockRef noteLine(std::string_view text, const Font& font, const Color& color, NoteLine::Side side, double top,
-                  bool keep, bool bar) {
-    return makeBlock<NoteLine>(Styled::text(text, font, color), side, top, keep, bar);
+                  bool keep, bool bar, bool keepPrevious = false) {
+    return makeBlock<NoteLine>(Styled::text(text, font, color), side, top, keep, bar, keepPrevious);
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ std::string title(const MessageThread& thread, const ExportOptions& options) {
 }
 
 BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::string>& reactions,
-                    const RenderInput& input, double width) {
+                    const RenderInput& input, double width, bool captioned) {
     Color c = bubbleInk(fromMe);
     bool pictured = a.kind() == AttachmentKind::image || a.kind() == AttachmentKind::video;
     if (a.isAvailable && pictured) {
@@ -107,7 +107,7 @@ BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::str
                 }
                 label = Styled::text(text, smallSemibold(), Ink::white);
             }
-            return makeBlock<PhotoBubble>(std::move(picture), size, fromMe, reactions, std::move(label));
+            return makeBlock<PhotoBubble>(std::move(picture), size, fromMe, reactions, std::move(label), captioned);
         }
     }
 
@@ -126,9 +126,9 @@ BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::str
     }
     AttributedText text = Styled::text(line, body(), c);
     if (!a.isAvailable) {
-        text.append(Styled::text("\nNot on this Mac", small(), fromMe ? Color{1, 1, 1, 0.8} : Ink::secondary));
+        text.append(Styled::text("\nNot in this history", small(), fromMe ? Color{1, 1, 1, 0.8} : Ink::secondary));
     }
-    return makeBlock<BubbleBlock>(std::move(text), fromMe, reactions, false, 0.7);
+    return makeBlock<BubbleBlock>(std::move(text), fromMe, reactions, false, 0.7, captioned);
 }
 
 BlockList blocks(const RenderInput& input, double contentWidth, double contentHeight) {
@@ -198,11 +198,15 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
             out.push_back(makeBlock<BubbleBlock>(Styled::text(*m.appKind, bodyItalic(), c), m.isFromMe,
                                                  std::vector<std::string>{}, false, 0.7));
         }
+        // A short text sent with files is their caption and stays on the page of the first one; a long
+        // text is a message of its own, and carrying it over would leave most of a page empty.
+        const bool captioned = !m.text.empty() && m.text.size() <= captionLength && !m.appKind;
         for (size_t i = 0; i < m.attachments.size(); ++i) {
             bool carriesReactions = i == 0 && m.text.empty();
             out.push_back(makeBlock<Gap>(2));
             out.push_back(attachment(m.attachments[i], m.isFromMe,
-                                     carriesReactions ? reactions : std::vector<std::string>{}, input, contentWidth));
+                                     carriesReactions ? reactions : std::vector<std::string>{}, input, contentWidth,
+                                     captioned && i == 0));
         }
         std::vector<std::string> notes;
         if (m.isEdited()) notes.push_back("Edited");
@@ -210,7 +214,8 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
         if (!notes.empty()) {
             std::string joined = notes[0];
             for (size_t i = 1; i < notes.size(); ++i) joined += " \u00b7 " + notes[i];
-            out.push_back(noteLine(joined, small(), Ink::tertiary, side, 0, false, false));
+            // "Edited · Sent with Fireworks" belongs to the bubble above it: never alone at a page's top.
+            out.push_back(noteLine(joined, small(), Ink::tertiary, side, 0, false, false, true));
         }
         out.push_back(makeBlock<Gap>(3));
     }

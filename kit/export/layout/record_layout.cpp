@@ -105,6 +105,10 @@ AttributedText timeCell(const Message& m, const Dates& dates) {
     return cell;
 }
 
+// A row cut at a page's end repeats its time and sender on the next page with this after the sender, so
+// that a picture or text at the top of a page is never without them.
+AttributedText continuedLabel() { return Styled::text(" (continued)", Font::system(9), Ink::secondary); }
+
 BlockRef messageRow(const Message& m, int& number, const RenderInput& input, const Dates& dates,
                     double contentWidth) {
     const MessageThread& thread = input.thread;
@@ -117,7 +121,7 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
         number += static_cast<int>(m.attachments.size());
         BlockList parts{textBlock(*m.event, Font::system(9).withItalic(), Ink::secondary)};
         return makeBlock<ColumnRow>(std::vector<ColumnRow::Column>{{time, timeColumn}, {AttributedText(), senderColumn}},
-                                    std::move(parts), gutter, rowBottom, false);
+                                    std::move(parts), gutter, rowBottom, false, continuedLabel());
     }
 
     BlockList parts;
@@ -126,7 +130,7 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
         if (reply != thread.replies.end()) {
             std::string line = "In reply to " + reply->second.sender + ", " + dates.full(reply->second.date) +
                                ": \u201c" + snippet(reply->second.text, 90) + "\u201d";
-            parts.push_back(textBlock(line, smallItalic(), Ink::secondary));
+            parts.push_back(makeBlock<TextBlock>(Styled::text(line, smallItalic(), Ink::secondary), 0, true));
             parts.push_back(makeBlock<Gap>(2));
         }
     }
@@ -136,7 +140,9 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
                            ". Messages does not keep its text.";
         parts.push_back(textBlock(line, bodyItalic(), Ink::secondary));
     } else if (!m.text.empty()) {
-        parts.push_back(textBlock(linked(m.text, m.links, body(), Ink::text)));
+        // A short text sent with files is their caption: it is not left at a page's foot without them.
+        bool caption = !m.attachments.empty() && !m.appKind && m.text.size() <= captionLength;
+        parts.push_back(makeBlock<TextBlock>(linked(m.text, m.links, body(), Ink::text), 0, caption));
     }
     if (m.appKind) parts.push_back(textBlock("[" + *m.appKind + "]", bodyItalic(), Ink::secondary));
     for (const Attachment& a : m.attachments) {
@@ -147,13 +153,14 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
     std::string notes = notesOf(m, input, dates);
     if (!notes.empty()) {
         parts.push_back(makeBlock<Gap>(2));
-        parts.push_back(textBlock(Styled::text(notes, small(), Ink::secondary, tight())));
+        // Edits, effects and reactions are about what is above them: never alone at a page's top.
+        parts.push_back(makeBlock<TextBlock>(Styled::text(notes, small(), Ink::secondary, tight()), 0, false, false, true));
     }
     if (parts.empty()) parts.push_back(textBlock("(empty)", bodyItalic(), Ink::tertiary));
 
     AttributedText name = Styled::text(sender, Font::system(9, FontWeight::semibold), Ink::text);
     return makeBlock<ColumnRow>(std::vector<ColumnRow::Column>{{std::move(time), timeColumn}, {std::move(name), senderColumn}},
-                                std::move(parts), gutter, rowBottom, false);
+                                std::move(parts), gutter, rowBottom, false, continuedLabel());
 }
 
 }  // namespace
@@ -193,8 +200,7 @@ BlockRef attachment(const Attachment& a, int number, const RenderInput& input, d
     if (!a.isAvailable) {
         std::string line = "Attachment #";
         line += std::to_string(number) + ", " + a.name + " (" + size +
-                "): not on this Mac \u2014 Messages keeps it in iCloud only. Open it in Messages to download it, "
-                "then export again.";
+                "). The file isn't in this history's Attachments folder; it may be kept in iCloud only.";
         return textBlock(line, smallItalic(), Ink::secondary);
     }
 
@@ -237,7 +243,7 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
     for (const Participant& p : conversation.participants) {
         people.push_back(p.name ? *p.name + " \u2014 " + Participant::format(p.address) : Participant::format(p.address));
     }
-    people.push_back(options.me() + " \u2014 the owner of this Mac");
+    people.push_back(options.me() + " \u2014 the owner of this history");
 
     std::vector<PanelBlock::Row> rows;
     rows.push_back(coverRow("Participants", join(people, "\n")));
@@ -261,7 +267,7 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
         if (thread.origin->backupDate) exported += " made on " + dates.full(*thread.origin->backupDate);
         exported += ", opened read-only";
     } else {
-        exported += ", from the Messages history on this Mac, opened read-only";
+        exported += ", from a Messages history, opened read-only";
     }
     rows.push_back(coverRow("Exported", exported));
     // Exports are made only from a history that passed SQLite's check (ExportService).
@@ -280,10 +286,10 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
     out.push_back(textBlock(
         "This number is calculated from every message in this document: its time, sender, service and text, its "
         "edits, reactions, and the exact contents of every attachment file. Changing any of them gives a "
-        "completely different number. The same number is printed at the bottom of every page.\n\n"
-        "To check this document: on the Mac it was made on, open Quillmark, choose File \u203a Verify an "
-        "Export\u2026, and select this PDF. Quillmark compares every page with the Messages on that Mac and says "
-        "whether anything differs.",
+        "completely different number. Its first 16 digits are printed at the bottom of every page.\n\n"
+        "To check this document, open Quillmark on a computer with the same Messages history, choose Verify an "
+        "Export\u2026, and select this PDF (or run quillmark-cli verify with this file). Quillmark compares every "
+        "page with the messages and says whether anything differs.",
         Font::system(8.5), Ink::secondary));
     out.push_back(makeBlock<Gap>(14));
     out.push_back(textBlock(
@@ -310,7 +316,7 @@ BlockList appendix(const RenderInput& input, const Dates& dates) {
                                                     whoName(m.isFromMe, m.sender, input.options),
                                                 Font::system(8.5), Ink::text, tight());
             std::string hashLine = "\n";
-            hashLine += hash.empty() ? std::string_view("not on this Mac") : std::string_view(hash);
+            hashLine += hash.empty() ? std::string_view("not in this history") : std::string_view(hash);
             entry.append(Styled::text(hashLine, monospaced(7), hash.empty() ? Ink::red : Ink::secondary, tight()));
             std::string numbered = "#";
             numbered += std::to_string(number);

@@ -24,6 +24,8 @@ inline constexpr double senderColumn = 100;
 inline constexpr double gutter = 10;
 inline constexpr double rowBottom = 7;
 inline constexpr double leftColumns = timeColumn + gutter + senderColumn + gutter;  // 182
+// A message's text of at most this many bytes, sent with files, is their caption: it keeps with the first.
+inline constexpr size_t captionLength = 200;
 
 // blocks: the cover, a page break, the message rows and, when there are attachments, the appendix.
 BlockList blocks(const RenderInput& input, double contentWidth);

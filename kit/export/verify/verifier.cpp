@@ -99,33 +99,33 @@ std::string pageList(const std::vector<int64_t>& pages) {
 Summary summary(const Outcome& outcome, const std::string& locale) {
     if (const auto* m = std::get_if<Matches>(&outcome)) {
         return {"This export is unchanged",
-                "All " + std::to_string(m->pages) + " pages match the Messages on this Mac, word for word: " +
+                "All " + std::to_string(m->pages) + " pages match the messages of this history, word for word: " +
                     Formats::integer(m->messages, locale) + " messages and every attachment. Fingerprint " +
                     Formats::grouped(m->fingerprint.substr(0, 16), 4) + " \u2026",
                 true};
     }
     if (const auto* c = std::get_if<PDFChanged>(&outcome)) {
         return {"This PDF was changed after it was exported",
-                "The messages on this Mac are the ones that were exported, but the text on page" + plural(c->pages.size()) +
+                "The messages of this history are the ones that were exported, but the text on page" + plural(c->pages.size()) +
                     " " + pageList(c->pages) + " of this file is different.",
                 false};
     }
     if (const auto* d = std::get_if<MessagesDiffer>(&outcome)) {
         const std::string reason =
             d->exported != d->now
-                ? " (it has " + Formats::integer(d->exported, locale) + " messages, this Mac now has " +
+                ? " (it has " + Formats::integer(d->exported, locale) + " messages, this history now has " +
                       Formats::integer(d->now, locale) + " in the same dates)."
                 : " (a message or an attachment is different).";
         const std::string pages =
             d->pages.empty() ? "" : " Differences on page" + plural(d->pages.size()) + " " + pageList(d->pages) + ".";
-        return {"Doesn't match this Mac's messages",
-                "The Messages on this Mac no longer match this export" + reason + pages +
-                    " Messages deleted or edited since the export, or a different Mac, cause this too.",
+        return {"Doesn't match the messages of this history",
+                "The messages of this history no longer match this export" + reason + pages +
+                    " Messages deleted or edited since the export, or a different history, cause this too.",
                 false};
     }
     if (std::holds_alternative<ConversationMissing>(outcome)) {
-        return {"This conversation isn't on this Mac",
-                "Verify on the Mac the export was made on, with the same Messages history.", false};
+        return {"This conversation isn't in this history",
+                "Verify with the same Messages history the export was made from.", false};
     }
     return {"Not a Quillmark export", "This PDF has no Quillmark verification record, so it can't be checked.", false};
 }

@@ -162,7 +162,7 @@ TEST(HTMLExporter, AttachmentsOfEveryKindAreCopiedAndLinked) {
                            "<audio controls preload=\"none\" src=\"files/voice.caf\"></audio>"
                            "<a class=\"file\" href=\"files/Q%26A%20caf%C3%A9.pdf\">\U0001F4CE Q&amp;A caf\u00e9.pdf "
                            "\u00B7 1.5 MB</a>"
-                           "<span class=\"file\">\U0001F4CE lost.jpg \u00B7 not on this Mac</span>"),
+                           "<span class=\"file\">\U0001F4CE lost.jpg \u00B7 not in this history</span>"),
               std::string::npos)
         << e->page.substr(2300);
     EXPECT_EQ(e->result.files, 4);
@@ -295,7 +295,7 @@ TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
     Message m = message(1, 0, "");
     m.attachments = {testing::attachment("d", (dir / "folder.pdf").string(), "folder.pdf", "application/pdf", 5)};
     const auto e = exportPage(thread({m}));
-    EXPECT_NE(e->page.find("<span class=\"file\">\U0001F4CE folder.pdf \u00B7 not on this Mac</span>"),
+    EXPECT_NE(e->page.find("<span class=\"file\">\U0001F4CE folder.pdf \u00B7 not in this history</span>"),
               std::string::npos);
     EXPECT_EQ(e->result.files, 0);
 }

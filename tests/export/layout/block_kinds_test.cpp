@@ -162,6 +162,49 @@ TEST_F(ColumnRowTest, SplitsBetweenPartsAndInsideTheFirstThatDoesNotFit) {
     EXPECT_EQ(tail->bottom, 7);
 }
 
+TEST_F(ColumnRowTest, ContinuationRepeatsTheLeftColumnsWithTheLabelOnce) {
+    auto label = Styled::text(" (continued)", Font::system(9), Ink::secondary);
+    ColumnRow r(left, {makeBlock<testing::FakeBlock>("p", 300, false, false, 10)}, 10, 7, false, label);
+    auto first = r.split(504, 107);
+    ASSERT_TRUE(first);
+    auto tail = std::dynamic_pointer_cast<const ColumnRow>(first->tail);
+    ASSERT_TRUE(tail);
+    EXPECT_EQ(tail->left[0].text, time);
+    EXPECT_EQ(tail->left[1].text.string(), "Anna Berg (continued)");
+    auto second = tail->split(504, 107);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(std::dynamic_pointer_cast<const ColumnRow>(second->head)->left[1].text.string(), "Anna Berg (continued)");
+    EXPECT_EQ(std::dynamic_pointer_cast<const ColumnRow>(second->tail)->left[1].text.string(), "Anna Berg (continued)");
+}
+
+TEST_F(ColumnRowTest, CaptionsAndNotesAreNotCutFromTheirPictures) {
+    auto name = [](const BlockRef& row, size_t i) {
+        return dynamic_cast<const testing::FakeBlock&>(*dynamic_cast<const ColumnRow&>(*row).parts.at(i)).name;
+    };
+    auto caption = makeBlock<testing::FakeBlock>("caption", 20, true);
+    auto photo = makeBlock<testing::FakeBlock>("photo", 150);
+    // Only the caption and its picture: the row moves whole.
+    EXPECT_FALSE(row({caption, makeBlock<Gap>(3), photo}).split(504, 100));
+    // With a part before them, the cut comes before the caption; the tail starts with no gap.
+    auto parts = row({makeBlock<testing::FakeBlock>("reply", 20), makeBlock<Gap>(2), caption, makeBlock<Gap>(3), photo})
+                     .split(504, 100);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(name(parts->head, 0), "reply");
+    EXPECT_EQ(name(parts->tail, 0), "caption");
+    // Notes under a picture take the picture along.
+    auto notes = makeBlock<TextBlock>(body("Sent with Fireworks"), 0, false, false, true);
+    parts = row({makeBlock<testing::FakeBlock>("text", 20), makeBlock<Gap>(3), photo, makeBlock<Gap>(2), notes})
+                .split(504, 185);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(dynamic_cast<const ColumnRow&>(*parts->head).parts.size(), 2u);
+    EXPECT_EQ(name(parts->tail, 0), "photo");
+    // A row too tall to move whole is cut where it fits.
+    auto tall = makeBlock<testing::FakeBlock>("tall", 400);
+    parts = row({caption, tall}).split(504, 100);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(name(parts->head, 0), "caption");
+}
+
 TEST_F(ColumnRowTest, CannotSplitWhenTheLeftColumnsAreTallerThanTheRoom) {
     AttributedText tall = Styled::text("a\nb\nc\nd\ne\nf", Font::system(9), Ink::text);
     ColumnRow r({{tall, 62}}, {makeBlock<testing::FakeBlock>("a", 10), makeBlock<testing::FakeBlock>("b", 100)}, 10,

@@ -137,10 +137,10 @@ TEST_F(BookLayoutTest, AttachmentsWithoutPictures) {
                      attachment("A4", pdf), attachment("A5", dir / "clip.mov")};
     Lines b = body(thread(oneToOne(), {m}));
     EXPECT_EQ(Lines(b.begin() + 5, b.end()),
-              (Lines{"gap 2", "bubble me 📷 IMG_9.HEIC\nNot on this Mac", "gap 2",
-                     "bubble me 🎙 Audio message\nNot on this Mac", "gap 2", "bubble me 🎙 song.mp3\nNot on this Mac",
-                     "gap 2", "bubble me 📎 report.pdf", "gap 2", "bubble me 🎬 clip.mov\nNot on this Mac", "gap 3"}));
-    // The owner's "not on this Mac" line is white at 80 %, everyone else's grey.
+              (Lines{"gap 2", "bubble me 📷 IMG_9.HEIC\nNot in this history", "gap 2",
+                     "bubble me 🎙 Audio message\nNot in this history", "gap 2", "bubble me 🎙 song.mp3\nNot in this history",
+                     "gap 2", "bubble me 📎 report.pdf", "gap 2", "bubble me 🎬 clip.mov\nNot in this history", "gap 3"}));
+    // The owner's "not in this history" line is white at 80 %, everyone else's grey.
     BlockList list = blocks(thread(oneToOne(), {m}), book);
     auto bubble = dynamic_cast<const BubbleBlock*>(list[8].get());
     ASSERT_TRUE(bubble);

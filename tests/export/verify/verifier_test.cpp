@@ -152,7 +152,7 @@ TEST_F(VerifierTest, TwelveChangedPagesAreListedAsEightAndMore) {
     ASSERT_TRUE(std::holds_alternative<Verifier::PDFChanged>(outcome));
     EXPECT_EQ(std::get<Verifier::PDFChanged>(outcome).pages.size(), 12u);
     EXPECT_EQ(Verifier::summary(outcome, "en_US").detail,
-              "The messages on this Mac are the ones that were exported, but the text on pages 1, 2, 3, 4, 5, 6, 7, 8 "
+              "The messages of this history are the ones that were exported, but the text on pages 1, 2, 3, 4, 5, 6, 7, 8 "
               "and 4 more of this file is different.");
 }
 
@@ -171,8 +171,8 @@ TEST_F(VerifierTest, DeletedMessageMeansTheMessagesDiffer) {
     EXPECT_EQ(differ.now, 259);
     EXPECT_FALSE(differ.pages.empty());  // everything after the gap moved up
     const auto summary = Verifier::summary(outcome, "en_US");
-    EXPECT_EQ(summary.title, "Doesn't match this Mac's messages");
-    EXPECT_NE(summary.detail.find(" (it has 260 messages, this Mac now has 259 in the same dates)."), std::string::npos);
+    EXPECT_EQ(summary.title, "Doesn't match the messages of this history");
+    EXPECT_NE(summary.detail.find(" (it has 260 messages, this history now has 259 in the same dates)."), std::string::npos);
 }
 
 TEST_F(VerifierTest, ChangedAttachmentBytesMeanTheMessagesDiffer) {
@@ -215,7 +215,7 @@ INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
     ASSERT_TRUE(elsewhere);
     const auto outcome = Verifier::verify(pdf.string(), *elsewhere, media);
     EXPECT_TRUE(std::holds_alternative<Verifier::ConversationMissing>(outcome));
-    EXPECT_EQ(Verifier::summary(outcome, "en_US").title, "This conversation isn't on this Mac");
+    EXPECT_EQ(Verifier::summary(outcome, "en_US").title, "This conversation isn't in this history");
 }
 
 TEST(VerifierText, WhiteSpaceAndCanonicalEquivalence) {
@@ -233,16 +233,16 @@ TEST(VerifierText, SummariesAndPageLists) {
     EXPECT_EQ(Verifier::pageList({1, 2, 3, 4, 5, 6, 7, 8, 9}), "1, 2, 3, 4, 5, 6, 7, 8 and 1 more");
 
     const auto matches = Verifier::summary(Verifier::Matches{12, 1234, std::string(64, 'a')}, "en_US");
-    EXPECT_EQ(matches.detail, "All 12 pages match the Messages on this Mac, word for word: 1,234 messages and every "
+    EXPECT_EQ(matches.detail, "All 12 pages match the messages of this history, word for word: 1,234 messages and every "
                               "attachment. Fingerprint aaaa aaaa aaaa aaaa \u2026");
     const auto one = Verifier::summary(Verifier::MessagesDiffer{5, 5, {7}}, "en_US");
-    EXPECT_EQ(one.detail, "The Messages on this Mac no longer match this export (a message or an attachment is "
+    EXPECT_EQ(one.detail, "The messages of this history no longer match this export (a message or an attachment is "
                           "different). Differences on page 7. Messages deleted or edited since the export, or a "
-                          "different Mac, cause this too.");
+                          "different history, cause this too.");
     const auto none = Verifier::summary(Verifier::MessagesDiffer{1200, 1199, {}}, "en_US");
-    EXPECT_EQ(none.detail, "The Messages on this Mac no longer match this export (it has 1,200 messages, this Mac "
-                           "now has 1,199 in the same dates). Messages deleted or edited since the export, or a "
-                           "different Mac, cause this too.");
+    EXPECT_EQ(none.detail, "The messages of this history no longer match this export (it has 1,200 messages, this "
+                           "history now has 1,199 in the same dates). Messages deleted or edited since the export, "
+                           "or a different history, cause this too.");
 }
 
 }  // namespace
