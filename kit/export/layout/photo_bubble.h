@@ -16,9 +16,9 @@ namespace quillmark {
 class PhotoBubble final : public Block {
 public:
     PhotoBubble(PictureRef image, graphics::Size size, bool fromMe, std::vector<std::string> reactions,
-                std::optional<graphics::AttributedText> label, bool keepPrevious = false)
+                std::optional<graphics::AttributedText> label, bool keepPrevious = false, bool crop = false)
         : image(std::move(image)), size(size), fromMe(fromMe), reactions(std::move(reactions)),
-          label(std::move(label)), keepPrevious(keepPrevious) {}
+          label(std::move(label)), keepPrevious(keepPrevious), crop(crop) {}
 
     const PictureRef image;
     const graphics::Size size;  // the size it is drawn at
@@ -26,6 +26,7 @@ public:
     const std::vector<std::string> reactions;
     const std::optional<graphics::AttributedText> label;
     const bool keepPrevious;  // keepWithPrevious: the photo's short text bubble above it is its caption
+    const bool crop;          // the picture is cut to `size` around its centre instead of scaled into it
 
     static constexpr double cornerRadius = 14;
 

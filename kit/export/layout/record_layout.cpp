@@ -1,9 +1,11 @@
 #include "export/layout/record_layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/text.h"
 #include "export/formats.h"
+#include "export/layout/block_row.h"
 #include "export/layout/column_row.h"
 #include "export/layout/day_heading.h"
 #include "export/layout/ink.h"
@@ -35,6 +37,9 @@ Font monospaced(double size, FontWeight weight = FontWeight::regular) {
 Font monospacedDigits(double size, FontWeight weight = FontWeight::regular) {
     return Font::system(size, weight).withDesign(FontDesign::monospacedDigits);
 }
+
+// The columns of a photo grid are this far apart.
+constexpr double gridSpacing = 10;
 
 // Notes and captions set their lines closer than the body text.
 graphics::ParagraphStyle tight() { return Styled::paragraph(Alignment::left, 1.0, 0); }
@@ -145,10 +150,39 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
         parts.push_back(makeBlock<TextBlock>(linked(m.text, m.links, body(), Ink::text), 0, caption));
     }
     if (m.appKind) parts.push_back(textBlock("[" + *m.appKind + "]", bodyItalic(), Ink::secondary));
-    for (const Attachment& a : m.attachments) {
+    // Two photos or more are a grid of whole pictures with their captions, in the place of the first; each
+    // picture is made once.
+    std::vector<PictureRef> photos(m.attachments.size());
+    size_t photoCount = 0;
+    for (size_t i = 0; i < m.attachments.size(); ++i) {
+        const Attachment& a = m.attachments[i];
+        if (a.isAvailable && a.kind() == AttachmentKind::image) {
+            photos[i] = input.printablePicture(a, pictureSize);
+            if (photos[i]) ++photoCount;
+        }
+    }
+    const bool gridded = photoCount >= 2;
+    const int columns = gridColumns(photoCount);
+    const double rightWidth = contentWidth - leftColumns;
+    const double column = std::floor((rightWidth - gridSpacing * (columns - 1)) / columns);
+    BlockList cells;
+    size_t gridAt = 0;
+    for (size_t i = 0; i < m.attachments.size(); ++i) {
         ++number;
+        if (gridded && photos[i]) {
+            if (cells.empty()) {
+                parts.push_back(makeBlock<Gap>(3));
+                gridAt = parts.size();
+            }
+            cells.push_back(attachment(m.attachments[i], number, input, column, photos[i]));
+            continue;
+        }
         parts.push_back(makeBlock<Gap>(3));
-        parts.push_back(attachment(a, number, input, contentWidth - leftColumns));
+        parts.push_back(attachment(m.attachments[i], number, input, rightWidth, photos[i]));
+    }
+    if (!cells.empty()) {
+        BlockList rows = grid(cells, columns, gridSpacing, rightWidth, false, false, false);
+        parts.insert(parts.begin() + static_cast<std::ptrdiff_t>(gridAt), rows.begin(), rows.end());
     }
     std::string notes = notesOf(m, input, dates);
     if (!notes.empty()) {
@@ -191,7 +225,7 @@ AttributedText linked(const std::string& text, const std::vector<std::string>& l
     return out;
 }
 
-BlockRef attachment(const Attachment& a, int number, const RenderInput& input, double width) {
+BlockRef attachment(const Attachment& a, int number, const RenderInput& input, double width, PictureRef prepared) {
     const std::string& locale = input.options.localeID;
     auto hashEntry = input.fingerprint.attachmentHashes.find(a.guid);
     std::string hash = hashEntry == input.fingerprint.attachmentHashes.end() ? "" : hashEntry->second;
@@ -218,7 +252,7 @@ BlockRef attachment(const Attachment& a, int number, const RenderInput& input, d
     AttributedText caption = Styled::text(line, small(), Ink::secondary, tight());
     if (!hash.empty()) caption.append(Styled::text("\nSHA-256 " + hash, monospaced(6.5), Ink::tertiary, tight()));
 
-    if (PictureRef picture = input.printablePicture(a, pictureSize)) {
+    if (PictureRef picture = prepared ? std::move(prepared) : input.printablePicture(a, pictureSize)) {
         graphics::Size frame = PictureBlock::fit(picture.get(), std::min(width, 260.0), 230);
         return makeBlock<PictureBlock>(std::move(picture), frame, std::move(caption), 4, false, std::nullopt);
     }

@@ -88,6 +88,20 @@ TEST_F(RecordLayoutTest, SubjectReplyUnsentApplicationAndEvent) {
     EXPECT_EQ(b[4], "row 7:05:39 PM |  | {text Anna Berg left the conversation.}");
 }
 
+TEST_F(RecordLayoutTest, PhotosOfOneMessageAreAGridOfWholePicturesWithTheirCaptions) {
+    TempDir dir;
+    auto wide = writeJPEG(dir / "wide.jpg", 800, 400);
+    auto sticker = writeJPEG(dir / "sticker.jpg", 120, 120);
+    Message m = message(1, march5, anna, "");
+    m.attachments = {attachment("A1", wide, 10), attachment("A2", sticker, 20), attachment("A3", dir / "gone.jpg", 30)};
+    Lines b = body(thread(oneToOne(), {m}));
+    // 322 points beside the time and sender: two columns of 156; the sticker keeps its natural 60 points.
+    ASSERT_GE(b.size(), 2u);
+    EXPECT_EQ(b[1].substr(0, b[1].find(" · wide.jpg")), "row 7:05:09 PM | Anna Berg | {gap 3} {grid2 [picture 156x78 #1");
+    EXPECT_NE(b[1].find("] [picture 60x60 #2 · sticker.jpg"), std::string::npos);
+    EXPECT_NE(b[1].find("]} {gap 3} {text Attachment #3, gone.jpg"), std::string::npos);
+}
+
 TEST_F(RecordLayoutTest, AttachmentNumbersRunThroughTheExportAndTheAppendix) {
     TempDir dir;
     auto photo = writeJPEG(dir / "IMG_1.jpg", 800, 600);
