@@ -115,16 +115,17 @@ BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::str
 
     std::string line;
     switch (a.kind().value()) {
-        case AttachmentKind::image: line = "\U0001F4F7 " + a.name; break;
-        case AttachmentKind::video: line = "\U0001F3AC " + a.name; break;
+        case AttachmentKind::image: line = "\U0001F4F7 " + isolated(a.name); break;
+        case AttachmentKind::video: line = "\U0001F3AC " + isolated(a.name); break;
         case AttachmentKind::audio: {
-            line = "\U0001F399 " + (a.name.rfind("Audio Message", 0) == 0 ? std::string("Audio message") : a.name);
+            // The microphone is text-styled by default: the selector asks for the colour emoji like the others.
+            line = "\U0001F399\uFE0F " + (a.name.rfind("Audio Message", 0) == 0 ? std::string("Audio message") : isolated(a.name));
             if (a.path && a.isAvailable) {
                 if (auto d = input.media.duration(a)) line += " \u00b7 " + Formats::duration(*d);
             }
             break;
         }
-        case AttachmentKind::file: line = "\U0001F4CE " + a.name; break;
+        case AttachmentKind::file: line = "\U0001F4CE " + isolated(a.name); break;
     }
     AttributedText text = Styled::text(line, body(), c);
     if (!a.isAvailable) {
@@ -177,7 +178,7 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
         if (m.replyToGUID) {
             auto reply = thread.replies.find(*m.replyToGUID);
             if (reply != thread.replies.end()) {
-                std::string quote = reply->second.sender + ": " + snippet(reply->second.text, 70);
+                std::string quote = isolated(reply->second.sender) + ": " + isolated(snippet(reply->second.text, 70));
                 out.push_back(noteLine(quote, smallItalic(), Ink::secondary, side, 2, true, true));
             }
         }

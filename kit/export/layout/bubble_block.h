@@ -3,7 +3,7 @@
 //
 //   makeBlock<BubbleBlock>(text, /*fromMe*/ true, std::vector<std::string>{"❤️"}, /*dashed*/ false, 0.7);
 //
-// A long bubble splits between lines; only the first part keeps the badge.
+// A long bubble splits between lines; only the first part keeps the badge. A short one never splits.
 #pragma once
 
 #include <string>
@@ -37,6 +37,8 @@ public:
     // Room above the bubble for a badge, and below it before the next block.
     static constexpr double badgeRoom = 9;
     static constexpr double spaceBelow = 3;
+    // A bubble whose text is at most this tall (three lines of the book's body) is never cut.
+    static constexpr double wholeHeight = 42;
 
     // The bubble's width, the width of its text, and the text's height, at a block width.
     struct Geometry {

@@ -79,8 +79,8 @@ std::string notesOf(const Message& m, const RenderInput& input, const Dates& dat
         if (!m.editHistory.empty()) {
             std::vector<std::string> versions;
             for (const EditVersion& v : m.editHistory) {
-                std::string version = "\u201c" + snippet(v.text, 120) + "\u201d";
-                if (v.date) version += " (" + dates.time(*v.date) + ")";
+                std::string version = "\u201c" + isolated(snippet(v.text, 120)) + "\u201d";
+                if (v.date) version += " (" + isolated(dates.time(*v.date)) + ")";
                 versions.push_back(std::move(version));
             }
             note += " \u2014 earlier: " + join(versions, ", ");
@@ -91,8 +91,8 @@ std::string notesOf(const Message& m, const RenderInput& input, const Dates& dat
     if (!m.reactions.empty()) {
         std::vector<std::string> reactions;
         for (const Reaction& r : m.reactions) {
-            reactions.push_back(r.emoji + " " + whoName(r.isFromMe, r.sender, input.options) + " " +
-                                timeOrFull(r.date, m.date, dates));
+            reactions.push_back(isolated(r.emoji) + " " + isolated(whoName(r.isFromMe, r.sender, input.options)) +
+                                " " + isolated(timeOrFull(r.date, m.date, dates)));
         }
         notes.push_back("Reactions: " + join(reactions, " \u00b7 "));
     }
@@ -133,8 +133,9 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
     if (m.replyToGUID) {
         auto reply = thread.replies.find(*m.replyToGUID);
         if (reply != thread.replies.end()) {
-            std::string line = "In reply to " + reply->second.sender + ", " + dates.full(reply->second.date) +
-                               ": \u201c" + snippet(reply->second.text, 90) + "\u201d";
+            std::string line = "In reply to " + isolated(reply->second.sender) + ", " +
+                               isolated(dates.full(reply->second.date)) + ": \u201c" +
+                               isolated(snippet(reply->second.text, 90)) + "\u201d";
             parts.push_back(makeBlock<TextBlock>(Styled::text(line, smallItalic(), Ink::secondary), 0, true));
             parts.push_back(makeBlock<Gap>(2));
         }
@@ -192,7 +193,8 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
     }
     if (parts.empty()) parts.push_back(textBlock("(empty)", bodyItalic(), Ink::tertiary));
 
-    AttributedText name = Styled::text(sender, Font::system(9, FontWeight::semibold), Ink::text);
+    // Isolated, so that " (continued)" after a right-to-left name stays after it.
+    AttributedText name = Styled::text(isolated(sender), Font::system(9, FontWeight::semibold), Ink::text);
     return makeBlock<ColumnRow>(std::vector<ColumnRow::Column>{{std::move(time), timeColumn}, {std::move(name), senderColumn}},
                                 std::move(parts), gutter, rowBottom, false, continuedLabel());
 }
@@ -239,7 +241,7 @@ BlockRef attachment(const Attachment& a, int number, const RenderInput& input, d
     }
 
     std::string line = "#";
-    line += std::to_string(number) + " \u00b7 " + a.name + " \u00b7 " + size;
+    line += std::to_string(number) + " \u00b7 " + isolated(a.name) + " \u00b7 " + size;
     bool timed = a.kind() == AttachmentKind::video || a.kind() == AttachmentKind::audio;
     if (a.path && timed) {
         if (auto d = input.media.duration(a)) {
@@ -275,7 +277,8 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
 
     std::vector<std::string> people;
     for (const Participant& p : conversation.participants) {
-        people.push_back(p.name ? *p.name + " \u2014 " + Participant::format(p.address) : Participant::format(p.address));
+        people.push_back(p.name ? isolated(*p.name) + " \u2014 " + isolated(Participant::format(p.address))
+                                : Participant::format(p.address));
     }
     people.push_back(options.me() + " \u2014 the owner of this history");
 
@@ -346,8 +349,8 @@ BlockList appendix(const RenderInput& input, const Dates& dates) {
             ++number;
             auto hashEntry = input.fingerprint.attachmentHashes.find(a.guid);
             std::string hash = hashEntry == input.fingerprint.attachmentHashes.end() ? "" : hashEntry->second;
-            AttributedText entry = Styled::text(a.name + " \u00b7 " + Formats::bytes(a.byteCount, locale) + " \u00b7 " +
-                                                    whoName(m.isFromMe, m.sender, input.options),
+            AttributedText entry = Styled::text(isolated(a.name) + " \u00b7 " + Formats::bytes(a.byteCount, locale) +
+                                                    " \u00b7 " + isolated(whoName(m.isFromMe, m.sender, input.options)),
                                                 Font::system(8.5), Ink::text, tight());
             std::string hashLine = "\n";
             hashLine += hash.empty() ? std::string_view("not in this history") : std::string_view(hash);

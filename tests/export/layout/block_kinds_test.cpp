@@ -85,6 +85,9 @@ TEST(BubbleBlock, SplitKeepsTheBadgeOnTheFirstPartOnly) {
     EXPECT_EQ(head->text().string() + " " + tail->text().string(), longText);
     // Too little room for one line inside the padding: no split.
     EXPECT_FALSE(bubble.split(400, 9 + 14 + 3 + lineHeight() * 0.5));
+    // Two lines, a file's name and "Not in this history", are never parted.
+    BubbleBlock two(body("IMG_4200.JPG\nNot in this history"), true, {}, false, 0.7);
+    EXPECT_FALSE(two.split(400, 14 + 3 + lineHeight() * 1.5));
 }
 
 TEST(Badge, ShowsTheFirstFourReactionsOverTheCornerNearerTheMiddle) {

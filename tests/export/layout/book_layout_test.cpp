@@ -143,7 +143,7 @@ TEST_F(BookLayoutTest, AttachmentsWithoutPictures) {
     Lines b = body(thread(oneToOne(), {m}));
     EXPECT_EQ(Lines(b.begin() + 5, b.end()),
               (Lines{"gap 2", "bubble me 📷 IMG_9.HEIC\nNot in this history", "gap 2",
-                     "bubble me 🎙 Audio message\nNot in this history", "gap 2", "bubble me 🎙 song.mp3\nNot in this history",
+                     "bubble me 🎙\uFE0F Audio message\nNot in this history", "gap 2", "bubble me 🎙\uFE0F song.mp3\nNot in this history",
                      "gap 2", "bubble me 📎 report.pdf", "gap 2", "bubble me 🎬 clip.mov\nNot in this history", "gap 3"}));
     // The owner's "not in this history" line is white at 80 %, everyone else's grey.
     BlockList list = blocks(thread(oneToOne(), {m}), book);
