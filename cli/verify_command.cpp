@@ -18,6 +18,9 @@ ModelJSON::JSON outcomeJSON(const Verifier::Outcome& outcome) {
         j["outcome"] = "pdfChanged";
         j["pages"] = c->pages;
         j["fingerprint"] = c->fingerprint;
+        static constexpr const char* kinds[] = {"text", "picture", "added", "record"};
+        j["change"] = kinds[static_cast<int>(c->kind)];
+        if (!c->field.empty()) j["field"] = c->field;
     } else if (const auto* d = std::get_if<Verifier::MessagesDiffer>(&outcome)) {
         j["outcome"] = "messagesDiffer";
         j["exported"] = d->exported;

@@ -123,7 +123,7 @@ Output exportThread(const MessageThread& thread, const ExportOptions& options, A
             joined(m.attachments, "; ", [](const Attachment& a) -> const std::string& { return a.name; });
         const std::string attachmentHashes = joined(m.attachments, "; ", [&](const Attachment& a) -> std::string {
             const auto found = fingerprint.attachmentHashes.find(a.guid);
-            if (found == fingerprint.attachmentHashes.end() || found->second.empty()) return "not on this Mac";
+            if (found == fingerprint.attachmentHashes.end() || found->second.empty()) return "not in this history";
             return found->second;
         });
         const std::string reactions = joined(m.reactions, "; ", [&](const Reaction& r) {

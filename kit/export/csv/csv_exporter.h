@@ -8,8 +8,8 @@
 //   Reactions, Edited, Earlier versions, Unsent, In reply to, Effect, Message ID
 //
 // Times are ISO 8601 in the export's zone, to the second ("2024-03-05T14:07:09-05:00", "…T19:07:09Z" at
-// offset zero). The owner is named options.me(). A file that is not on this computer shows as "not on this
-// Mac" in the hash column while its name stays in the names column.
+// offset zero). The owner is named options.me(). A file that is not on this computer shows as "not in this
+// history" in the hash column while its name stays in the names column.
 //
 //   auto csv = CSVExporter::exportThread(thread, options, AttachmentMedia::shared());
 //   AtomicFile::write(path, csv.bytes);   csv.fingerprint;

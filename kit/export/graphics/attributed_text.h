@@ -7,7 +7,7 @@
 //   AttributedText t("Look at this", {.font = Font::system(10.5), .color = Ink::text});
 //   t.setLink(8, 4, "https://example.com");        // units [8, 12) carry the link (colour unchanged)
 //   t.setColor(8, 4, Ink::blue);
-//   t.append("\nNot on this Mac", smallGray);
+//   t.append("\nNot in this history", smallGray);
 //   auto [head, tail] = std::pair{t.substring(0, 5), t.substring(5, t.length())};
 #pragma once
 

@@ -212,7 +212,7 @@ cairo_surface_t* pixelSurface(const Picture& picture) {
 
 }  // namespace
 
-void Canvas::image(const Picture& picture, const Rect& rect, double radius) {
+void Canvas::image(const Picture& picture, const Rect& rect, double radius, bool crop) {
     if (!finite(rect) || rect.width <= 0 || rect.height <= 0 || picture.width < 1 || picture.height < 1) return;
     const bool jpeg = picture.embedsAsJPEG();
     const std::string identity = jpeg ? jpegIdentity(*picture.jpeg) : std::string();
@@ -227,12 +227,15 @@ void Canvas::image(const Picture& picture, const Rect& rect, double radius) {
     cairo_t* cr = page_.cairo();
     auto draw = [&] {
         cairo_save(cr);
-        if (radius > 0) {
+        if (radius > 0 || crop) {
             addRect(cr, rect, radius);
             cairo_clip(cr);
         }
-        cairo_translate(cr, rect.x, rect.y);
-        cairo_scale(cr, rect.width / width, rect.height / height);
+        double sx = rect.width / width;
+        double sy = rect.height / height;
+        if (crop) sx = sy = std::max(sx, sy);
+        cairo_translate(cr, rect.x + (rect.width - width * sx) / 2, rect.y + (rect.height - height * sy) / 2);
+        cairo_scale(cr, sx, sy);
         cairo_set_source_surface(cr, surface, 0, 0);
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
         cairo_rectangle(cr, 0, 0, width, height);

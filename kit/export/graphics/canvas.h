@@ -58,9 +58,10 @@ public:
     void strokeRect(const Rect& rect, const Stroke& stroke, double radius = 0);
     // A straight line.
     void line(Point from, Point to, const Stroke& stroke);
-    // Draws the picture scaled to fill the rectangle exactly, clipped to rounded corners when radius > 0.
-    // A picture that carries JPEG bytes is embedded as those bytes.
-    void image(const Picture& picture, const Rect& rect, double radius = 0);
+    // Draws the picture scaled to fill the rectangle exactly, clipped to rounded corners when radius > 0;
+    // with `crop`, scaled evenly to cover the rectangle and cut to it around its centre (a square cell of a
+    // photo grid). A picture that carries JPEG bytes is embedded as those bytes.
+    void image(const Picture& picture, const Rect& rect, double radius = 0, bool crop = false);
 
     // The URI that a link annotation carries for a link value: the value with every character that a URI
     // may not hold, and ( ) \ ', percent-encoded. Nothing when the value has no scheme, or its scheme

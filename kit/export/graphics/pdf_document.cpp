@@ -6,6 +6,8 @@
 
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
+#include <poppler/cpp/poppler-image.h>
+#include <poppler/cpp/poppler-page-renderer.h>
 #include <poppler/cpp/poppler-page.h>
 
 #include "core/text.h"
@@ -192,6 +194,32 @@ std::optional<Size> PDFDocument::pageSize(int index) const {
         if (!page) return std::nullopt;
         const poppler::rectf box = page->page_rect(poppler::media_box);
         return Size{box.width(), box.height()};
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<PDFDocument::GreyPage> PDFDocument::pageGrey(int index, double dpi) const {
+    if (index < 0 || index >= pageCount() || !poppler::page_renderer::can_render()) return std::nullopt;
+    try {
+        std::unique_ptr<poppler::page> page(state_->document->create_page(index));
+        if (!page) return std::nullopt;
+        poppler::page_renderer renderer;
+        renderer.set_image_format(poppler::image::format_gray8);
+        renderer.set_paper_color(0xffffffff);
+        const poppler::image image = renderer.render_page(page.get(), dpi, dpi);
+        if (!image.is_valid() || image.format() != poppler::image::format_gray8) return std::nullopt;
+        GreyPage out;
+        out.width = image.width();
+        out.height = image.height();
+        if (out.width <= 0 || out.height <= 0) return std::nullopt;
+        out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+        const char* data = image.const_data();
+        for (int y = 0; y < out.height; ++y) {
+            const auto* row = reinterpret_cast<const uint8_t*>(data + static_cast<ptrdiff_t>(y) * image.bytes_per_row());
+            std::copy(row, row + out.width, out.pixels.begin() + static_cast<ptrdiff_t>(y) * out.width);
+        }
+        return out;
     } catch (const std::exception&) {
         return std::nullopt;
     }

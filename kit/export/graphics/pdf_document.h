@@ -1,5 +1,5 @@
 // PDFDocument: reading a PDF back: its document information, page count, the plain text of each page and
-// a picture of page 1.
+// a grey picture of each page.
 //
 //   auto pdf = PDFDocument::open("/exports/Messages with Anna.pdf");
 //   if (!pdf) return notAnExport;
@@ -38,6 +38,15 @@ public:
     std::string pageText(int index) const;
     // The media box of a page in points.
     std::optional<Size> pageSize(int index) const;
+
+    // GreyPage: a page drawn in 8-bit grey, row after row, width bytes a row.
+    struct GreyPage {
+        int width = 0;
+        int height = 0;
+        std::vector<uint8_t> pixels;
+    };
+    // The page (0-based) drawn at `dpi` in grey on white, without smoothing; nothing when it cannot be drawn.
+    std::optional<GreyPage> pageGrey(int index, double dpi) const;
 
 private:
     struct State;

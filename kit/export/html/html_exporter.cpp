@@ -17,8 +17,8 @@ namespace quillmark::HTMLExporter {
 
 namespace fs = std::filesystem;
 
-const std::string_view styleSheet = R"css(:root{--bg:#fff;--fg:#1c1c1e;--muted:#6b6b70;--faint:#9a9aa0;--them:#e9e9eb;--me:#0a7aff;--rule:#e5e5ea}
-@media (prefers-color-scheme:dark){:root{--bg:#000;--fg:#f2f2f7;--muted:#a1a1a6;--faint:#6e6e73;--them:#26252a;--rule:#2c2c2e}}
+const std::string_view styleSheet = R"css(:root{--bg:#fff;--fg:#1c1c1e;--muted:#6b6b70;--faint:#9a9aa0;--them:#e9e9eb;--me:#0a6cf0;--rule:#e5e5ea;--link:#0050c8}
+@media (prefers-color-scheme:dark){:root{--bg:#000;--fg:#f2f2f7;--muted:#a1a1a6;--faint:#6e6e73;--them:#26252a;--rule:#2c2c2e;--link:#6cb8ff}}
 *{box-sizing:border-box}body{margin:0;background:var(--bg);color:var(--fg);font:15px/1.4 -apple-system,BlinkMacSystemFont,"Segoe UI",Roboto,sans-serif}
 main{max-width:760px;margin:0 auto;padding:40px 16px 80px}
 header{text-align:center;margin-bottom:28px}h1{font:600 30px/1.2 "New York",ui-serif,Georgia,serif;margin:0 0 6px}
@@ -29,7 +29,7 @@ h2{font:600 21px "New York",ui-serif,Georgia,serif;margin:34px 0 10px}
 .m{display:flex;flex-direction:column;align-items:flex-start;margin:3px 0}.m.me{align-items:flex-end}
 .who{font-size:11px;color:var(--muted);margin:6px 12px 2px}
 .b{position:relative;max-width:72%;padding:7px 12px;border-radius:18px;background:var(--them);white-space:normal;overflow-wrap:anywhere}
-.me .b{background:var(--me);color:#fff}.me .b a{color:#fff}
+a{color:var(--link);overflow-wrap:anywhere}.me .b{background:var(--me);color:#fff}.me .b a{color:#fff}
 .b.unsent{background:none;border:1px dashed var(--faint);color:var(--muted);font-style:italic}
 .ph{max-width:62%;border-radius:16px;overflow:hidden;line-height:0}.ph img{max-width:100%;max-height:420px;display:block}
 video,audio{max-width:62%;border-radius:16px}
@@ -148,7 +148,7 @@ void appendAttachment(std::string& out, const Attachment& attachment, const Plac
     if (!placement.path) {
         out += "<span class=\"file\">\U0001F4CE ";
         appendEscaped(out, attachment.name);
-        out += placement.copyFailed ? " \u00B7 could not be copied</span>" : " \u00B7 not on this Mac</span>";
+        out += placement.copyFailed ? " \u00B7 could not be copied</span>" : " \u00B7 not in this history</span>";
         return;
     }
     const std::string url = urlPath(*placement.path);
@@ -303,7 +303,7 @@ public:
         appendEscaped(out_, dates_.full(m.date));
         out_ += "\">";
         if (thread_.conversation.isGroup && !m.isFromMe && key != lastSender_) {
-            out_ += "<div class=\"who\">";
+            out_ += "<div class=\"who\" dir=\"auto\">";
             appendEscaped(out_, m.sender ? m.sender->displayName() : std::string("Unknown"));
             out_ += "</div>";
         }
@@ -347,23 +347,23 @@ private:
         if (!m.replyToGUID) return;
         const auto found = thread_.replies.find(*m.replyToGUID);
         if (found == thread_.replies.end()) return;
-        out_ += "<div class=\"rp\">";
+        out_ += "<div class=\"rp\" dir=\"auto\"><bdi>";
         appendEscaped(out_, found->second.sender);
-        out_ += ": ";
+        out_ += "</bdi>: <bdi>";
         appendEscaped(out_, replySnippet(found->second.text));
-        out_ += "</div>";
+        out_ += "</bdi></div>";
     }
 
     void body(const Message& m) {
         if (m.isUnsent()) {
             out_ += "<div class=\"b unsent\">Unsent message</div>";
         } else if (!m.text.empty()) {
-            out_ += "<div class=\"b\">";
+            out_ += "<div class=\"b\" dir=\"auto\">";
             out_ += linkify(m.text, m.links);
             out_ += "</div>";
         }
         if (m.appKind) {
-            out_ += "<div class=\"b\"><i>";
+            out_ += "<div class=\"b\" dir=\"auto\"><i>";
             appendEscaped(out_, *m.appKind);
             out_ += "</i></div>";
         }

@@ -44,7 +44,7 @@ struct Result {
 // when missing. Fails, with a
 // sentence naming the path and the system's reason, only when "files" cannot be made or the page cannot
 // be written; attachments copied before such a failure stay. A missing attachment never fails it: it shows
-// as "not on this Mac", and one that cannot be copied as "could not be copied".
+// as "not in this history", and one that cannot be copied as "could not be copied".
 [[nodiscard]] tl::expected<Result, Failure> exportThread(const MessageThread& thread,
                                                              const ExportOptions& options,
                                                              const std::filesystem::path& folder,

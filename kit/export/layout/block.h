@@ -41,6 +41,8 @@ public:
     virtual void draw(graphics::Canvas& canvas, graphics::Point at, double width) const = 0;
     // The block must not end a page with the block after it on the next page.
     virtual bool keepWithNext() const { return false; }
+    // The block must not start a page with the block before it on the previous page (a note under a bubble).
+    virtual bool keepWithPrevious() const { return false; }
     // The block starts a new page unless the current page is still empty.
     virtual bool pageBreakBefore() const { return false; }
 };

@@ -6,11 +6,13 @@
 #include "export/dates.h"
 #include "export/formats.h"
 #include "export/rhythm.h"
+#include "export/layout/block_row.h"
 #include "export/layout/book_cover.h"
 #include "export/layout/bubble_block.h"
 #include "export/layout/ink.h"
 #include "export/layout/note_line.h"
 #include "export/layout/photo_bubble.h"
+#include "export/layout/picture_block.h"
 #include "export/layout/record_layout.h"
 #include "export/layout/snippet.h"
 #include "export/layout/text_block.h"
@@ -22,6 +24,10 @@ using graphics::AttributedText;
 using graphics::Color;
 using graphics::Font;
 using graphics::FontWeight;
+
+// Photos take at most this fraction of the width, alone or as a grid; a grid's squares are this far apart.
+constexpr double photoFraction = 0.62;
+constexpr double gridSpacing = 5;
 
 Font small() { return Font::system(8); }
 Font smallSemibold() { return Font::system(8, FontWeight::semibold); }
@@ -65,8 +71,8 @@ BlockList cover(const RenderInput& input, const Dates& dates, double contentHeig
 }
 
 BlockRef noteLine(std::string_view text, const Font& font, const Color& color, NoteLine::Side side, double top,
-                  bool keep, bool bar) {
-    return makeBlock<NoteLine>(Styled::text(text, font, color), side, top, keep, bar);
+                  bool keep, bool bar, bool keepPrevious = false) {
+    return makeBlock<NoteLine>(Styled::text(text, font, color), side, top, keep, bar, keepPrevious);
 }
 
 }  // namespace
@@ -86,16 +92,12 @@ std::string title(const MessageThread& thread, const ExportOptions& options) {
 }
 
 BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::string>& reactions,
-                    const RenderInput& input, double width) {
+                    const RenderInput& input, double width, bool captioned, PictureRef prepared) {
     Color c = bubbleInk(fromMe);
     bool pictured = a.kind() == AttachmentKind::image || a.kind() == AttachmentKind::video;
     if (a.isAvailable && pictured) {
-        if (PictureRef picture = input.printablePicture(a, pictureSize)) {
-            graphics::Size size{std::min(width * 0.62, 200.0), 60};
-            if (picture->width >= 1 && picture->height >= 1) {
-                double s = std::min(width * 0.62 / picture->width, 300.0 / picture->height);
-                size = {std::floor(s * picture->width), std::floor(s * picture->height)};
-            }
+        if (PictureRef picture = prepared ? std::move(prepared) : input.printablePicture(a, pictureSize)) {
+            graphics::Size size = PictureBlock::fit(picture.get(), width * photoFraction, 300);
             std::optional<AttributedText> label;
             if (a.kind() == AttachmentKind::video) {
                 std::string text = "\u25B6\uFE0E";
@@ -107,28 +109,29 @@ BlockRef attachment(const Attachment& a, bool fromMe, const std::vector<std::str
                 }
                 label = Styled::text(text, smallSemibold(), Ink::white);
             }
-            return makeBlock<PhotoBubble>(std::move(picture), size, fromMe, reactions, std::move(label));
+            return makeBlock<PhotoBubble>(std::move(picture), size, fromMe, reactions, std::move(label), captioned);
         }
     }
 
     std::string line;
     switch (a.kind().value()) {
-        case AttachmentKind::image: line = "\U0001F4F7 " + a.name; break;
-        case AttachmentKind::video: line = "\U0001F3AC " + a.name; break;
+        case AttachmentKind::image: line = "\U0001F4F7 " + isolated(a.name); break;
+        case AttachmentKind::video: line = "\U0001F3AC " + isolated(a.name); break;
         case AttachmentKind::audio: {
-            line = "\U0001F399 " + (a.name.rfind("Audio Message", 0) == 0 ? std::string("Audio message") : a.name);
+            // The microphone is text-styled by default: the selector asks for the colour emoji like the others.
+            line = "\U0001F399\uFE0F " + (a.name.rfind("Audio Message", 0) == 0 ? std::string("Audio message") : isolated(a.name));
             if (a.path && a.isAvailable) {
                 if (auto d = input.media.duration(a)) line += " \u00b7 " + Formats::duration(*d);
             }
             break;
         }
-        case AttachmentKind::file: line = "\U0001F4CE " + a.name; break;
+        case AttachmentKind::file: line = "\U0001F4CE " + isolated(a.name); break;
     }
     AttributedText text = Styled::text(line, body(), c);
     if (!a.isAvailable) {
-        text.append(Styled::text("\nNot on this Mac", small(), fromMe ? Color{1, 1, 1, 0.8} : Ink::secondary));
+        text.append(Styled::text("\nNot in this history", small(), fromMe ? Color{1, 1, 1, 0.8} : Ink::secondary));
     }
-    return makeBlock<BubbleBlock>(std::move(text), fromMe, reactions, false, 0.7);
+    return makeBlock<BubbleBlock>(std::move(text), fromMe, reactions, false, 0.7, captioned);
 }
 
 BlockList blocks(const RenderInput& input, double contentWidth, double contentHeight) {
@@ -175,7 +178,7 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
         if (m.replyToGUID) {
             auto reply = thread.replies.find(*m.replyToGUID);
             if (reply != thread.replies.end()) {
-                std::string quote = reply->second.sender + ": " + snippet(reply->second.text, 70);
+                std::string quote = isolated(reply->second.sender) + ": " + isolated(snippet(reply->second.text, 70));
                 out.push_back(noteLine(quote, smallItalic(), Ink::secondary, side, 2, true, true));
             }
         }
@@ -198,11 +201,46 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
             out.push_back(makeBlock<BubbleBlock>(Styled::text(*m.appKind, bodyItalic(), c), m.isFromMe,
                                                  std::vector<std::string>{}, false, 0.7));
         }
+        // A short text sent with files is their caption and stays on the page of the first one; a long
+        // text is a message of its own, and carrying it over would leave most of a page empty.
+        const bool captioned = !m.text.empty() && m.text.size() <= captionLength && !m.appKind;
+        // Two photos or more are a grid of squares, in the place of the first; each picture is made once.
+        std::vector<PictureRef> photos(m.attachments.size());
+        size_t photoCount = 0;
+        for (size_t i = 0; i < m.attachments.size(); ++i) {
+            const Attachment& a = m.attachments[i];
+            if (a.isAvailable && a.kind() == AttachmentKind::image) {
+                photos[i] = input.printablePicture(a, pictureSize);
+                if (photos[i]) ++photoCount;
+            }
+        }
+        const bool gridded = photoCount >= 2;
+        const int columns = gridColumns(photoCount);
+        const double gridWidth = contentWidth * photoFraction;
+        const double column = std::floor((gridWidth - gridSpacing * (columns - 1)) / columns);
+        BlockList cells;
+        size_t gridAt = 0;
         for (size_t i = 0; i < m.attachments.size(); ++i) {
             bool carriesReactions = i == 0 && m.text.empty();
+            std::vector<std::string> shown = carriesReactions ? reactions : std::vector<std::string>{};
+            if (gridded && photos[i]) {
+                if (cells.empty()) {
+                    out.push_back(makeBlock<Gap>(2));
+                    gridAt = out.size();
+                }
+                const graphics::Picture& p = *photos[i];
+                double square = std::floor(std::min<double>(column, std::min(p.width, p.height) * PictureBlock::naturalScale));
+                cells.push_back(makeBlock<PhotoBubble>(photos[i], graphics::Size{square, square}, m.isFromMe, std::move(shown),
+                                                       std::nullopt, false, true));
+                continue;
+            }
             out.push_back(makeBlock<Gap>(2));
-            out.push_back(attachment(m.attachments[i], m.isFromMe,
-                                     carriesReactions ? reactions : std::vector<std::string>{}, input, contentWidth));
+            out.push_back(attachment(m.attachments[i], m.isFromMe, shown, input, contentWidth, captioned && i == 0,
+                                     photos[i]));
+        }
+        if (!cells.empty()) {
+            BlockList rows = grid(cells, columns, gridSpacing, gridWidth, m.isFromMe, true, captioned && photos.front() != nullptr);
+            out.insert(out.begin() + static_cast<std::ptrdiff_t>(gridAt), rows.begin(), rows.end());
         }
         std::vector<std::string> notes;
         if (m.isEdited()) notes.push_back("Edited");
@@ -210,7 +248,8 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
         if (!notes.empty()) {
             std::string joined = notes[0];
             for (size_t i = 1; i < notes.size(); ++i) joined += " \u00b7 " + notes[i];
-            out.push_back(noteLine(joined, small(), Ink::tertiary, side, 0, false, false));
+            // "Edited · Sent with Fireworks" belongs to the bubble above it: never alone at a page's top.
+            out.push_back(noteLine(joined, small(), Ink::tertiary, side, 0, false, false, true));
         }
         out.push_back(makeBlock<Gap>(3));
     }

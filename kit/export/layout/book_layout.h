@@ -9,6 +9,7 @@
 
 #include "export/graphics/attributed_text.h"
 #include "export/layout/block.h"
+#include "export/layout/picture_ref.h"
 #include "export/layout/render_input.h"
 
 namespace quillmark::BookLayout {
@@ -22,9 +23,13 @@ graphics::Font body();
 // blocks: the cover, a page break, then every message's blocks.
 BlockList blocks(const RenderInput& input, double contentWidth, double contentHeight);
 
-// attachment: a photo bubble for a picture of an image or video, otherwise a text bubble naming the file.
+// A message's text of at most this many bytes, sent with files, is their caption: it keeps with the first.
+inline constexpr size_t captionLength = 200;
+
+// attachment: a photo bubble for a picture of an image or video, otherwise a text bubble naming the file. A
+// captioned attachment keeps with the block before it. A picture made already can be handed in.
 BlockRef attachment(const Attachment& attachment, bool fromMe, const std::vector<std::string>& reactions,
-                    const RenderInput& input, double width);
+                    const RenderInput& input, double width, bool captioned = false, PictureRef prepared = nullptr);
 
 // title: the cover's title: the group name; for one other person and a named owner, "Anna & Ben" from
 // their first names; otherwise the conversation's title.

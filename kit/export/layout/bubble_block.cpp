@@ -29,6 +29,8 @@ double BubbleBlock::height(double width) const {
 }
 
 std::optional<Block::Split> BubbleBlock::split(double width, double available) const {
+    // A bubble of a few lines moves whole: cut, it left a lone "Not in this history" at a page's top.
+    if (geometry(width).textHeight <= wholeHeight) return std::nullopt;
     // Fitted into whole points, as the text's height is rounded up to them (see TextBlock::split).
     double room = std::floor(available - verticalPadding - spaceBelow - (reactions.empty() ? 0 : badgeRoom));
     auto parts = TextBox::split(content, geometry(width).textWidth, room);

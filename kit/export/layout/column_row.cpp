@@ -3,9 +3,29 @@
 #include <algorithm>
 
 #include "export/layout/ink.h"
+#include "export/layout/text_block.h"
 
 namespace quillmark {
 namespace {
+
+bool isGap(const BlockRef& block) { return dynamic_cast<const Gap*>(block.get()) != nullptr; }
+
+// Where to cut the parts when part k is the first that goes to the next page whole: moved up past the parts
+// that belong with what follows. 0 when everything above the cut belongs with it.
+size_t untied(const BlockList& parts, size_t k) {
+    size_t cut = k;
+    while (cut > 0) {
+        size_t last = cut;
+        while (last > 0 && isGap(parts[last - 1])) --last;
+        if (last == 0) return 0;
+        size_t first = cut;
+        while (first < parts.size() && isGap(parts[first])) ++first;
+        bool tied = parts[last - 1]->keepWithNext() || (first < parts.size() && parts[first]->keepWithPrevious());
+        if (!tied) return cut;
+        cut = last - 1;
+    }
+    return 0;
+}
 
 double partsHeight(const BlockList& parts, double width) {
     double total = 0;
@@ -44,19 +64,32 @@ std::optional<Block::Split> ColumnRow::split(double width, double available) con
     }
     if (k == parts.size()) return std::nullopt;
 
+    auto pieces = parts[k]->split(rw, room - used);
+    if (!pieces) {
+        size_t cut = untied(parts, k);
+        if (cut == 0 && height(width) <= movesWhole) return std::nullopt;
+        if (cut > 0) k = cut;
+    }
     BlockList head(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(k));
     BlockList tail(parts.begin() + static_cast<std::ptrdiff_t>(k), parts.end());
-    if (auto pieces = parts[k]->split(rw, room - used)) {
+    if (pieces) {
         head.push_back(std::move(pieces->head));
         tail.front() = std::move(pieces->tail);
     }
+    while (tail.size() > 1 && isGap(tail.front())) tail.erase(tail.begin());
     if (head.empty() || bottom + std::max(leftHeight(), partsHeight(head, rw)) > available) return std::nullopt;
 
-    std::vector<Column> blankLeft;
-    blankLeft.reserve(left.size());
-    for (const Column& column : left) blankLeft.push_back({graphics::AttributedText(), column.width});
-    return Split{makeBlock<ColumnRow>(left, std::move(head), gutter, bottom, rule),
-                 makeBlock<ColumnRow>(std::move(blankLeft), std::move(tail), gutter, bottom, false)};
+    std::vector<Column> nextLeft;
+    nextLeft.reserve(left.size());
+    if (continued) {
+        nextLeft = left;
+        if (!continuation && !nextLeft.empty()) nextLeft.back().text.append(*continued);
+    } else {
+        for (const Column& column : left) nextLeft.push_back({graphics::AttributedText(), column.width});
+    }
+    return Split{makeBlock<ColumnRow>(left, std::move(head), gutter, bottom, rule, continued, continuation),
+                 makeBlock<ColumnRow>(std::move(nextLeft), std::move(tail), gutter, bottom, false, continued,
+                                      continued.has_value())};
 }
 
 void ColumnRow::draw(graphics::Canvas& canvas, graphics::Point at, double width) const {

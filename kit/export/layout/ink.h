@@ -24,7 +24,7 @@ inline constexpr Color faint = Color::rgb255(242, 242, 245);        // panels, p
 inline constexpr Color blue = Color::rgb255(10, 122, 255);          // the owner's bubbles; links
 inline constexpr Color bubbleGray = Color::rgb255(233, 233, 235);   // other people's bubbles; badges
 inline constexpr Color white = Color::rgb255(255, 255, 255);        // page; text in the owner's bubbles
-inline constexpr Color red = Color::rgb255(201, 52, 43);            // "not on this Mac" in the appendix
+inline constexpr Color red = Color::rgb255(201, 52, 43);            // "not in this history" in the appendix
 
 }  // namespace Ink
 

@@ -12,14 +12,15 @@ class NoteLine final : public Block {
 public:
     enum class Side { left, right, center };
 
-    NoteLine(graphics::AttributedText text, Side side, double top, bool keep, bool bar)
-        : text(std::move(text)), side(side), top(top), keep(keep), bar(bar) {}
+    NoteLine(graphics::AttributedText text, Side side, double top, bool keep, bool bar, bool keepPrevious = false)
+        : text(std::move(text)), side(side), top(top), keep(keep), bar(bar), keepPrevious(keepPrevious) {}
 
     const graphics::AttributedText text;
     const Side side;
     const double top;   // space above the text
     const bool keep;    // keepWithNext
     const bool bar;     // a vertical bar beside the text (reply quotes)
+    const bool keepPrevious;  // keepWithPrevious: a note about the bubble above it
 
     // Notes take at most this fraction of the width.
     static constexpr double maxFraction = 0.7;
@@ -31,6 +32,7 @@ public:
     double height(double width) const override;
     void draw(graphics::Canvas& canvas, graphics::Point at, double width) const override;
     bool keepWithNext() const override { return keep; }
+    bool keepWithPrevious() const override { return keepPrevious; }
 };
 
 }  // namespace quillmark

@@ -44,6 +44,39 @@ std::vector<Paginator::Page> Paginator::paginate(const BlockList& blocks) const 
     };
 
     std::deque<BlockRef> queue(blocks.begin(), blocks.end());
+    // The page ends before `next`: the blocks at its foot that belong with `next` go back into the queue
+    // to start the next page. The 48-point look-ahead cannot know whether the block after a heading will
+    // split or move, and a gap that does not fit ends the page outright; a heading or a sender's name left
+    // at a page's foot, or a note alone at a page's top, is what this prevents. Nothing is carried when it
+    // would empty the page, so a page always advances, nor when the carried blocks and `next` could not
+    // start the next page together either.
+    auto carry = [&](const BlockRef& next) {
+        Page& page = pages.back();
+        size_t cut = page.size();
+        auto skipGaps = [&] {
+            while (cut > 0 && isGap(page[cut - 1].block)) --cut;
+        };
+        skipGaps();
+        if (next->keepWithPrevious() && cut > 0) {
+            --cut;
+            skipGaps();
+        }
+        while (cut > 0 && page[cut - 1].block->keepWithNext()) {
+            --cut;
+            skipGaps();
+        }
+        size_t kept = cut;
+        while (kept < page.size() && isGap(page[kept].block)) ++kept;  // a gap carried to a page top is dropped
+        if (cut == 0 || kept == page.size()) return;
+        double carried = 0;
+        for (size_t i = kept; i < page.size(); ++i) carried += page[i].block->height(width);
+        double room = content.height - carried;
+        if (next->height(width) > room && (room < minimumSplitRoom || next->keepWithNext() || !next->split(width, room))) {
+            return;
+        }
+        for (size_t i = page.size(); i > kept; --i) queue.push_front(page[i - 1].block);
+        page.resize(cut);
+    };
     while (!queue.empty()) {
         BlockRef block = std::move(queue.front());
         queue.pop_front();
@@ -63,6 +96,11 @@ std::vector<Paginator::Page> Paginator::paginate(const BlockList& blocks) const 
         }
 
         if (gap) {
+            if (!queue.empty()) {
+                size_t before = queue.size();
+                carry(queue.front());
+                if (queue.size() != before) queue.insert(queue.begin() + static_cast<std::ptrdiff_t>(queue.size() - before), block);
+            }
             newPage();
             continue;
         }
@@ -76,12 +114,15 @@ std::vector<Paginator::Page> Paginator::paginate(const BlockList& blocks) const 
             }
         }
         if (pages.back().empty()) {
+            // Alone on a page: a block taller than the page overflows it; a heading whose next block does
+            // not fit under it stays at the top all the same.
             place(std::move(block), h);
-            newPage();
+            if (y > bottom) newPage();
             continue;
         }
+        queue.push_front(block);
+        carry(block);
         newPage();
-        queue.push_front(std::move(block));
     }
 
     if (pages.size() > 1 && pages.back().empty()) pages.pop_back();

@@ -7,10 +7,12 @@
 //
 // The rules: a block with pageBreakBefore starts a new page unless the page is empty; blocks of height 0
 // and gaps at the top of a page are dropped; a block that keeps with the next one needs room for itself
-// and for up to 48 points of the block after it (looking through gaps and other such blocks); a block that does not fit is split if at least 30 points are left
-// (never one that keeps with the next), otherwise moved to the next page, or placed alone, overflowing,
-// when even an empty page cannot hold it; a gap that does not fit ends the page. No empty page is left at
-// the end unless it is the only one.
+// and for up to 48 points of the block after it (looking through gaps and other such blocks); a block that
+// does not fit is split if at least 30 points are left (never one that keeps with the next), otherwise moved
+// to the next page, or placed alone, overflowing, when even an empty page cannot hold it; a gap that does not
+// fit ends the page. When a page ends before a block, the keep-with-next blocks at the page's foot go to the
+// next page with it, and so does the block before one that keeps with its previous one, unless that would
+// leave the page empty. No empty page is left at the end unless it is the only one.
 #pragma once
 
 #include <vector>

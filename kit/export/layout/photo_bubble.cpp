@@ -23,7 +23,7 @@ double PhotoBubble::height(double) const {
 
 void PhotoBubble::draw(graphics::Canvas& canvas, graphics::Point at, double width) const {
     graphics::Rect frame = imageRect(at, width);
-    if (image) canvas.image(*image, frame, cornerRadius);
+    if (image) canvas.image(*image, frame, cornerRadius, crop);
     if (label) {
         graphics::Rect pill = labelRect(frame);
         canvas.fill(pill, graphics::Color{0, 0, 0, 0.55}, 9);

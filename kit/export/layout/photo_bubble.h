@@ -16,15 +16,17 @@ namespace quillmark {
 class PhotoBubble final : public Block {
 public:
     PhotoBubble(PictureRef image, graphics::Size size, bool fromMe, std::vector<std::string> reactions,
-                std::optional<graphics::AttributedText> label)
+                std::optional<graphics::AttributedText> label, bool keepPrevious = false, bool crop = false)
         : image(std::move(image)), size(size), fromMe(fromMe), reactions(std::move(reactions)),
-          label(std::move(label)) {}
+          label(std::move(label)), keepPrevious(keepPrevious), crop(crop) {}
 
     const PictureRef image;
     const graphics::Size size;  // the size it is drawn at
     const bool fromMe;
     const std::vector<std::string> reactions;
     const std::optional<graphics::AttributedText> label;
+    const bool keepPrevious;  // keepWithPrevious: the photo's short text bubble above it is its caption
+    const bool crop;          // the picture is cut to `size` around its centre instead of scaled into it
 
     static constexpr double cornerRadius = 14;
 
@@ -35,6 +37,7 @@ public:
 
     double height(double width) const override;
     void draw(graphics::Canvas& canvas, graphics::Point at, double width) const override;
+    bool keepWithPrevious() const override { return keepPrevious; }
 };
 
 }  // namespace quillmark

@@ -9,7 +9,7 @@ namespace quillmark {
 
 graphics::Size PictureBlock::fit(const graphics::Picture* image, double maxWidth, double maxHeight) {
     if (!image || image->width < 1 || image->height < 1) return {std::min(maxWidth, 200.0), 60};
-    double scale = std::min(maxWidth / image->width, maxHeight / image->height);
+    double scale = std::min({maxWidth / image->width, maxHeight / image->height, naturalScale});
     return {std::floor(scale * image->width), std::floor(scale * image->height)};
 }
 

@@ -26,11 +26,17 @@ public:
     const bool alignRight;
     const std::optional<graphics::AttributedText> placeholder;
 
+    // A picture is never shown larger than its pixels at this many per inch: a 120-pixel sticker stays
+    // 60 points wide instead of being blown up into a blur.
+    static constexpr double naturalDPI = 144;
+
     // fit: the size at which a picture is shown inside a box of maxWidth × maxHeight, keeping its
-    // proportions and enlarging small pictures, in whole points. Without a picture, or with one of no
+    // proportions and never beyond its natural size, in whole points. Without a picture, or with one of no
     // pixels: (min(maxWidth, 200), 60).
-    //   fit(100 × 50 pixels, 300, 300) == {300, 150}
+    //   fit(1000 × 500 pixels, 300, 300) == {300, 150}; fit(100 × 50 pixels, 300, 300) == {50, 25}
     static graphics::Size fit(const graphics::Picture* image, double maxWidth, double maxHeight);
+    // naturalScale: points per pixel at the natural size.
+    static constexpr double naturalScale = 72 / naturalDPI;
 
     // The picture's frame when drawn at `at` with `width`.
     graphics::Rect frame(graphics::Point at, double width) const;

@@ -1,9 +1,11 @@
 #include "export/layout/record_layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/text.h"
 #include "export/formats.h"
+#include "export/layout/block_row.h"
 #include "export/layout/column_row.h"
 #include "export/layout/day_heading.h"
 #include "export/layout/ink.h"
@@ -35,6 +37,9 @@ Font monospaced(double size, FontWeight weight = FontWeight::regular) {
 Font monospacedDigits(double size, FontWeight weight = FontWeight::regular) {
     return Font::system(size, weight).withDesign(FontDesign::monospacedDigits);
 }
+
+// The columns of a photo grid are this far apart.
+constexpr double gridSpacing = 10;
 
 // Notes and captions set their lines closer than the body text.
 graphics::ParagraphStyle tight() { return Styled::paragraph(Alignment::left, 1.0, 0); }
@@ -74,8 +79,8 @@ std::string notesOf(const Message& m, const RenderInput& input, const Dates& dat
         if (!m.editHistory.empty()) {
             std::vector<std::string> versions;
             for (const EditVersion& v : m.editHistory) {
-                std::string version = "\u201c" + snippet(v.text, 120) + "\u201d";
-                if (v.date) version += " (" + dates.time(*v.date) + ")";
+                std::string version = "\u201c" + isolated(snippet(v.text, 120)) + "\u201d";
+                if (v.date) version += " (" + isolated(dates.time(*v.date)) + ")";
                 versions.push_back(std::move(version));
             }
             note += " \u2014 earlier: " + join(versions, ", ");
@@ -86,8 +91,8 @@ std::string notesOf(const Message& m, const RenderInput& input, const Dates& dat
     if (!m.reactions.empty()) {
         std::vector<std::string> reactions;
         for (const Reaction& r : m.reactions) {
-            reactions.push_back(r.emoji + " " + whoName(r.isFromMe, r.sender, input.options) + " " +
-                                timeOrFull(r.date, m.date, dates));
+            reactions.push_back(isolated(r.emoji) + " " + isolated(whoName(r.isFromMe, r.sender, input.options)) +
+                                " " + isolated(timeOrFull(r.date, m.date, dates)));
         }
         notes.push_back("Reactions: " + join(reactions, " \u00b7 "));
     }
@@ -105,6 +110,10 @@ AttributedText timeCell(const Message& m, const Dates& dates) {
     return cell;
 }
 
+// A row cut at a page's end repeats its time and sender on the next page with this after the sender, so
+// that a picture or text at the top of a page is never without them.
+AttributedText continuedLabel() { return Styled::text(" (continued)", Font::system(9), Ink::secondary); }
+
 BlockRef messageRow(const Message& m, int& number, const RenderInput& input, const Dates& dates,
                     double contentWidth) {
     const MessageThread& thread = input.thread;
@@ -117,16 +126,17 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
         number += static_cast<int>(m.attachments.size());
         BlockList parts{textBlock(*m.event, Font::system(9).withItalic(), Ink::secondary)};
         return makeBlock<ColumnRow>(std::vector<ColumnRow::Column>{{time, timeColumn}, {AttributedText(), senderColumn}},
-                                    std::move(parts), gutter, rowBottom, false);
+                                    std::move(parts), gutter, rowBottom, false, continuedLabel());
     }
 
     BlockList parts;
     if (m.replyToGUID) {
         auto reply = thread.replies.find(*m.replyToGUID);
         if (reply != thread.replies.end()) {
-            std::string line = "In reply to " + reply->second.sender + ", " + dates.full(reply->second.date) +
-                               ": \u201c" + snippet(reply->second.text, 90) + "\u201d";
-            parts.push_back(textBlock(line, smallItalic(), Ink::secondary));
+            std::string line = "In reply to " + isolated(reply->second.sender) + ", " +
+                               isolated(dates.full(reply->second.date)) + ": \u201c" +
+                               isolated(snippet(reply->second.text, 90)) + "\u201d";
+            parts.push_back(makeBlock<TextBlock>(Styled::text(line, smallItalic(), Ink::secondary), 0, true));
             parts.push_back(makeBlock<Gap>(2));
         }
     }
@@ -136,24 +146,57 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
                            ". Messages does not keep its text.";
         parts.push_back(textBlock(line, bodyItalic(), Ink::secondary));
     } else if (!m.text.empty()) {
-        parts.push_back(textBlock(linked(m.text, m.links, body(), Ink::text)));
+        // A short text sent with files is their caption: it is not left at a page's foot without them.
+        bool caption = !m.attachments.empty() && !m.appKind && m.text.size() <= captionLength;
+        parts.push_back(makeBlock<TextBlock>(linked(m.text, m.links, body(), Ink::text), 0, caption));
     }
     if (m.appKind) parts.push_back(textBlock("[" + *m.appKind + "]", bodyItalic(), Ink::secondary));
-    for (const Attachment& a : m.attachments) {
+    // Two photos or more are a grid of whole pictures with their captions, in the place of the first; each
+    // picture is made once.
+    std::vector<PictureRef> photos(m.attachments.size());
+    size_t photoCount = 0;
+    for (size_t i = 0; i < m.attachments.size(); ++i) {
+        const Attachment& a = m.attachments[i];
+        if (a.isAvailable && a.kind() == AttachmentKind::image) {
+            photos[i] = input.printablePicture(a, pictureSize);
+            if (photos[i]) ++photoCount;
+        }
+    }
+    const bool gridded = photoCount >= 2;
+    const int columns = gridColumns(photoCount);
+    const double rightWidth = contentWidth - leftColumns;
+    const double column = std::floor((rightWidth - gridSpacing * (columns - 1)) / columns);
+    BlockList cells;
+    size_t gridAt = 0;
+    for (size_t i = 0; i < m.attachments.size(); ++i) {
         ++number;
+        if (gridded && photos[i]) {
+            if (cells.empty()) {
+                parts.push_back(makeBlock<Gap>(3));
+                gridAt = parts.size();
+            }
+            cells.push_back(attachment(m.attachments[i], number, input, column, photos[i]));
+            continue;
+        }
         parts.push_back(makeBlock<Gap>(3));
-        parts.push_back(attachment(a, number, input, contentWidth - leftColumns));
+        parts.push_back(attachment(m.attachments[i], number, input, rightWidth, photos[i]));
+    }
+    if (!cells.empty()) {
+        BlockList rows = grid(cells, columns, gridSpacing, rightWidth, false, false, false);
+        parts.insert(parts.begin() + static_cast<std::ptrdiff_t>(gridAt), rows.begin(), rows.end());
     }
     std::string notes = notesOf(m, input, dates);
     if (!notes.empty()) {
         parts.push_back(makeBlock<Gap>(2));
-        parts.push_back(textBlock(Styled::text(notes, small(), Ink::secondary, tight())));
+        // Edits, effects and reactions are about what is above them: never alone at a page's top.
+        parts.push_back(makeBlock<TextBlock>(Styled::text(notes, small(), Ink::secondary, tight()), 0, false, false, true));
     }
     if (parts.empty()) parts.push_back(textBlock("(empty)", bodyItalic(), Ink::tertiary));
 
-    AttributedText name = Styled::text(sender, Font::system(9, FontWeight::semibold), Ink::text);
+    // Isolated, so that " (continued)" after a right-to-left name stays after it.
+    AttributedText name = Styled::text(isolated(sender), Font::system(9, FontWeight::semibold), Ink::text);
     return makeBlock<ColumnRow>(std::vector<ColumnRow::Column>{{std::move(time), timeColumn}, {std::move(name), senderColumn}},
-                                std::move(parts), gutter, rowBottom, false);
+                                std::move(parts), gutter, rowBottom, false, continuedLabel());
 }
 
 }  // namespace
@@ -184,7 +227,7 @@ AttributedText linked(const std::string& text, const std::vector<std::string>& l
     return out;
 }
 
-BlockRef attachment(const Attachment& a, int number, const RenderInput& input, double width) {
+BlockRef attachment(const Attachment& a, int number, const RenderInput& input, double width, PictureRef prepared) {
     const std::string& locale = input.options.localeID;
     auto hashEntry = input.fingerprint.attachmentHashes.find(a.guid);
     std::string hash = hashEntry == input.fingerprint.attachmentHashes.end() ? "" : hashEntry->second;
@@ -193,13 +236,12 @@ BlockRef attachment(const Attachment& a, int number, const RenderInput& input, d
     if (!a.isAvailable) {
         std::string line = "Attachment #";
         line += std::to_string(number) + ", " + a.name + " (" + size +
-                "): not on this Mac \u2014 Messages keeps it in iCloud only. Open it in Messages to download it, "
-                "then export again.";
+                "). The file isn't in this history's Attachments folder; it may be kept in iCloud only.";
         return textBlock(line, smallItalic(), Ink::secondary);
     }
 
     std::string line = "#";
-    line += std::to_string(number) + " \u00b7 " + a.name + " \u00b7 " + size;
+    line += std::to_string(number) + " \u00b7 " + isolated(a.name) + " \u00b7 " + size;
     bool timed = a.kind() == AttachmentKind::video || a.kind() == AttachmentKind::audio;
     if (a.path && timed) {
         if (auto d = input.media.duration(a)) {
@@ -212,7 +254,7 @@ BlockRef attachment(const Attachment& a, int number, const RenderInput& input, d
     AttributedText caption = Styled::text(line, small(), Ink::secondary, tight());
     if (!hash.empty()) caption.append(Styled::text("\nSHA-256 " + hash, monospaced(6.5), Ink::tertiary, tight()));
 
-    if (PictureRef picture = input.printablePicture(a, pictureSize)) {
+    if (PictureRef picture = prepared ? std::move(prepared) : input.printablePicture(a, pictureSize)) {
         graphics::Size frame = PictureBlock::fit(picture.get(), std::min(width, 260.0), 230);
         return makeBlock<PictureBlock>(std::move(picture), frame, std::move(caption), 4, false, std::nullopt);
     }
@@ -235,9 +277,10 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
 
     std::vector<std::string> people;
     for (const Participant& p : conversation.participants) {
-        people.push_back(p.name ? *p.name + " \u2014 " + Participant::format(p.address) : Participant::format(p.address));
+        people.push_back(p.name ? isolated(*p.name) + " \u2014 " + isolated(Participant::format(p.address))
+                                : Participant::format(p.address));
     }
-    people.push_back(options.me() + " \u2014 the owner of this Mac");
+    people.push_back(options.me() + " \u2014 the owner of this history");
 
     std::vector<PanelBlock::Row> rows;
     rows.push_back(coverRow("Participants", join(people, "\n")));
@@ -261,7 +304,7 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
         if (thread.origin->backupDate) exported += " made on " + dates.full(*thread.origin->backupDate);
         exported += ", opened read-only";
     } else {
-        exported += ", from the Messages history on this Mac, opened read-only";
+        exported += ", from a Messages history, opened read-only";
     }
     rows.push_back(coverRow("Exported", exported));
     // Exports are made only from a history that passed SQLite's check (ExportService).
@@ -280,10 +323,10 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
     out.push_back(textBlock(
         "This number is calculated from every message in this document: its time, sender, service and text, its "
         "edits, reactions, and the exact contents of every attachment file. Changing any of them gives a "
-        "completely different number. The same number is printed at the bottom of every page.\n\n"
-        "To check this document: on the Mac it was made on, open Quillmark, choose File \u203a Verify an "
-        "Export\u2026, and select this PDF. Quillmark compares every page with the Messages on that Mac and says "
-        "whether anything differs.",
+        "completely different number. Its first 16 digits are printed at the bottom of every page.\n\n"
+        "To check this document, open Quillmark on a computer with the same Messages history, choose Verify an "
+        "Export\u2026, and select this PDF (or run quillmark-cli verify with this file). Quillmark compares every "
+        "page with the messages and says whether anything differs.",
         Font::system(8.5), Ink::secondary));
     out.push_back(makeBlock<Gap>(14));
     out.push_back(textBlock(
@@ -306,11 +349,11 @@ BlockList appendix(const RenderInput& input, const Dates& dates) {
             ++number;
             auto hashEntry = input.fingerprint.attachmentHashes.find(a.guid);
             std::string hash = hashEntry == input.fingerprint.attachmentHashes.end() ? "" : hashEntry->second;
-            AttributedText entry = Styled::text(a.name + " \u00b7 " + Formats::bytes(a.byteCount, locale) + " \u00b7 " +
-                                                    whoName(m.isFromMe, m.sender, input.options),
+            AttributedText entry = Styled::text(isolated(a.name) + " \u00b7 " + Formats::bytes(a.byteCount, locale) +
+                                                    " \u00b7 " + isolated(whoName(m.isFromMe, m.sender, input.options)),
                                                 Font::system(8.5), Ink::text, tight());
             std::string hashLine = "\n";
-            hashLine += hash.empty() ? std::string_view("not on this Mac") : std::string_view(hash);
+            hashLine += hash.empty() ? std::string_view("not in this history") : std::string_view(hash);
             entry.append(Styled::text(hashLine, monospaced(7), hash.empty() ? Ink::red : Ink::secondary, tight()));
             std::string numbered = "#";
             numbered += std::to_string(number);

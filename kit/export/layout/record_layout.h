@@ -24,6 +24,8 @@ inline constexpr double senderColumn = 100;
 inline constexpr double gutter = 10;
 inline constexpr double rowBottom = 7;
 inline constexpr double leftColumns = timeColumn + gutter + senderColumn + gutter;  // 182
+// A message's text of at most this many bytes, sent with files, is their caption: it keeps with the first.
+inline constexpr size_t captionLength = 200;
 
 // blocks: the cover, a page break, the message rows and, when there are attachments, the appendix.
 BlockList blocks(const RenderInput& input, double contentWidth);
@@ -32,8 +34,10 @@ BlockList blocks(const RenderInput& input, double contentWidth);
 BlockList cover(const RenderInput& input, const Dates& dates);
 
 // attachment: the block for one attachment inside a message row: its picture with a caption (number,
-// name, size, duration, SHA-256), the caption alone, or a sentence saying the file is not on this computer.
-BlockRef attachment(const Attachment& attachment, int number, const RenderInput& input, double width);
+// name, size, duration, SHA-256), the caption alone, or a sentence saying the file is not on this computer. A
+// picture made already can be handed in.
+BlockRef attachment(const Attachment& attachment, int number, const RenderInput& input, double width,
+                    PictureRef prepared = nullptr);
 
 // appendix: on a new page, every attachment of the export in order with its number, time, size, sender
 // and SHA-256.

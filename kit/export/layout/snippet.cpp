@@ -18,4 +18,11 @@ std::string snippet(std::string_view text, size_t limit) {
     return cut + "\u2026";
 }
 
+std::string isolated(std::string_view text) {
+    std::string out = "\u2068";
+    out += text;
+    out += "\u2069";
+    return out;
+}
+
 }  // namespace quillmark

@@ -13,4 +13,10 @@ namespace quillmark {
 
 std::string snippet(std::string_view text, size_t limit);
 
+// isolated: the text between FIRST STRONG ISOLATE and POP DIRECTIONAL ISOLATE. A line composed of pieces
+// (a name, a quoted text, a time) isolates each, so that an Arabic name before a time does not pull the
+// time into its right-to-left run and reorder the line; each piece takes its direction from its own text.
+//   isolated("Anna") == "\u2068Anna\u2069"
+std::string isolated(std::string_view text);
+
 }  // namespace quillmark

@@ -12,24 +12,28 @@
 namespace quillmark {
 
 // TextBlock: a paragraph of attributed text (it may hold several lines), indented by `inset` points.
-// It splits between lines; both parts keep the inset and neither keeps `keep` or `breakBefore`. The second
+// It splits between lines; both parts keep the inset and neither keeps `keep`, `breakBefore` or `keepPrevious`. The second
 // part is the rest of the same text, so that a long text cut page by page is laid out about once.
 class TextBlock final : public Block {
 public:
-    explicit TextBlock(graphics::AttributedText text, double inset = 0, bool keep = false, bool breakBefore = false)
-        : content(std::move(text)), inset(inset), keep(keep), breakBefore(breakBefore) {}
-    TextBlock(graphics::TextRest rest, double inset) : content(std::move(rest)), inset(inset), keep(false), breakBefore(false) {}
+    explicit TextBlock(graphics::AttributedText text, double inset = 0, bool keep = false, bool breakBefore = false,
+                       bool keepPrevious = false)
+        : content(std::move(text)), inset(inset), keep(keep), breakBefore(breakBefore), keepPrevious(keepPrevious) {}
+    TextBlock(graphics::TextRest rest, double inset)
+        : content(std::move(rest)), inset(inset), keep(false), breakBefore(false), keepPrevious(false) {}
 
     const graphics::TextRest content;
     const double inset;
     const bool keep;
     const bool breakBefore;
+    const bool keepPrevious;
 
     double height(double width) const override;
     std::optional<Split> split(double width, double available) const override;
     void draw(graphics::Canvas& canvas, graphics::Point at, double width) const override;
     bool keepWithNext() const override { return keep; }
     bool pageBreakBefore() const override { return breakBefore; }
+    bool keepWithPrevious() const override { return keepPrevious; }
 
     // The block's text as a text of its own.
     graphics::AttributedText text() const { return content.text(); }

@@ -9,6 +9,11 @@
 #include "export/layout/printable_pictures.h"
 #include "export/layout/record_layout.h"
 #include "export/layout/render_input.h"
+#include "export/layout/snippet.h"
+#include "export/graphics/text_layout.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace quillmark::PDFRenderer {
 namespace {
@@ -64,8 +69,12 @@ void decorateRecord(graphics::Canvas& canvas, int page, int of, const std::strin
                     const std::string& fingerprint, const Rect& content) {
     const double x = content.x, width = content.width, height = canvas.size().height;
     if (page >= 2) {
-        canvas.text(Styled::text(title, Font::system(8, FontWeight::medium), Ink::secondary, aligned(Alignment::left)),
-                    {x, 41.2, 0.6 * width, 12});
+        // As tall as its one line is with the fonts that draw it: an Arabic or Devanagari title falls back to
+        // a font with a taller line than 12 points, and a rectangle of 12 points held no line of it at all.
+        AttributedText head = Styled::text(title, Font::system(8, FontWeight::medium), Ink::secondary,
+                                           aligned(Alignment::left));
+        const double headHeight = std::max(12.0, std::ceil(graphics::TextLayout::height(head, 1e6)));
+        canvas.text(head, {x, 41.2, 0.6 * width, headHeight});
         canvas.text(Styled::text(range, Font::system(7.5), Ink::tertiary, aligned(Alignment::right)),
                     {x + 0.4 * width, 41.2, 0.6 * width, 12});
         canvas.line({x, 56.2}, {x + width, 56.2}, {Ink::rule, 0.5, {}, 0});
@@ -183,7 +192,11 @@ tl::expected<Output, Failure> render(const MessageThread& thread, const ExportOp
     record.pages = count;
     record.origin = thread.origin;
 
-    std::string title = documentTitle(thread, options);
+    // The running head isolates the conversation's title, so that a right-to-left title keeps "Messages
+    // with" before it.
+    std::string title = options.layout == ExportLayout::record
+                            ? "Messages with " + isolated(thread.conversation.title(options.localeID))
+                            : documentTitle(thread, options);
     std::string range = dateRange(thread, Dates(options));
     graphics::PDFWriter writer(documentInfo(thread, options, fingerprint.hex, record), {size.width, size.height});
     const Failure unwritable{Failure::Kind::failed,

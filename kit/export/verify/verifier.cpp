@@ -14,6 +14,7 @@
 #include "export/formats.h"
 #include "export/graphics/pdf_document.h"
 #include "export/pdf/pdf_renderer.h"
+#include "export/verify/page_checks.h"
 
 namespace quillmark::Verifier {
 
@@ -33,14 +34,27 @@ std::string composed(const std::string& text) {
     return out;
 }
 
-// The normalised text of every page.
-std::vector<std::string> normalizedPages(const graphics::PDFDocument& document) {
+// The text of every page, as extracted.
+std::vector<std::string> pageTexts(const graphics::PDFDocument& document) {
     std::vector<std::string> pages;
-    for (int i = 0; i < document.pageCount(); ++i) pages.push_back(normalized(document.pageText(i)));
+    for (int i = 0; i < document.pageCount(); ++i) pages.push_back(document.pageText(i));
     return pages;
 }
 
-// The pages whose normalised texts differ, counted from 1; a page one document lacks reads as empty.
+// The pages (from 1) whose drawings look different; a page that cannot be drawn in either looks different.
+std::vector<int64_t> differentLooking(const graphics::PDFDocument& file, const graphics::PDFDocument& made) {
+    std::vector<int64_t> pages;
+    const int n = std::max(file.pageCount(), made.pageCount());
+    for (int i = 0; i < n; ++i) {
+        auto drawn = std::async(std::launch::async, [&] { return file.pageGrey(i, PageChecks::dpi); });
+        const auto again = made.pageGrey(i, PageChecks::dpi);
+        const auto first = drawn.get();
+        if (!first || !again || PageChecks::looksDifferent(*first, *again)) pages.push_back(int64_t{i} + 1);
+    }
+    return pages;
+}
+
+// The pages whose texts differ, counted from 1; a page one document lacks reads as empty.
 std::vector<int64_t> differingPages(const std::vector<std::string>& file, const std::vector<std::string>& rendered) {
     std::vector<int64_t> pages;
     const size_t n = std::max(file.size(), rendered.size());
@@ -99,33 +113,44 @@ std::string pageList(const std::vector<int64_t>& pages) {
 Summary summary(const Outcome& outcome, const std::string& locale) {
     if (const auto* m = std::get_if<Matches>(&outcome)) {
         return {"This export is unchanged",
-                "All " + std::to_string(m->pages) + " pages match the Messages on this Mac, word for word: " +
+                "All " + std::to_string(m->pages) + " pages match the messages of this history, word for word: " +
                     Formats::integer(m->messages, locale) + " messages and every attachment. Fingerprint " +
                     Formats::grouped(m->fingerprint.substr(0, 16), 4) + " \u2026",
                 true};
     }
     if (const auto* c = std::get_if<PDFChanged>(&outcome)) {
-        return {"This PDF was changed after it was exported",
-                "The messages on this Mac are the ones that were exported, but the text on page" + plural(c->pages.size()) +
-                    " " + pageList(c->pages) + " of this file is different.",
-                false};
+        const std::string page = c->pages.empty() ? std::string("?") : std::to_string(c->pages.front());
+        std::string detail;
+        switch (c->kind) {
+            case PDFChanged::Kind::text: detail = "The text of page " + page + " differs."; break;
+            case PDFChanged::Kind::picture:
+                detail = "Page " + page +
+                         " looks different from the export made from these messages (a mark, a covered area or a "
+                         "changed picture).";
+                break;
+            case PDFChanged::Kind::added:
+                detail = "Something was added to the file after it was made (an update or data after its end).";
+                break;
+            case PDFChanged::Kind::record: detail = "The record inside this PDF was changed: " + c->field + " differs."; break;
+        }
+        return {"This PDF was changed after it was exported", detail, false};
     }
     if (const auto* d = std::get_if<MessagesDiffer>(&outcome)) {
         const std::string reason =
             d->exported != d->now
-                ? " (it has " + Formats::integer(d->exported, locale) + " messages, this Mac now has " +
+                ? " (it has " + Formats::integer(d->exported, locale) + " messages, this history now has " +
                       Formats::integer(d->now, locale) + " in the same dates)."
                 : " (a message or an attachment is different).";
         const std::string pages =
             d->pages.empty() ? "" : " Differences on page" + plural(d->pages.size()) + " " + pageList(d->pages) + ".";
-        return {"Doesn't match this Mac's messages",
-                "The Messages on this Mac no longer match this export" + reason + pages +
-                    " Messages deleted or edited since the export, or a different Mac, cause this too.",
+        return {"Doesn't match the messages of this history",
+                "The messages of this history no longer match this export" + reason + pages +
+                    " Messages deleted or edited since the export, or a different history, cause this too.",
                 false};
     }
     if (std::holds_alternative<ConversationMissing>(outcome)) {
-        return {"This conversation isn't on this Mac",
-                "Verify on the Mac the export was made on, with the same Messages history.", false};
+        return {"This conversation isn't in this history",
+                "Verify with the same Messages history the export was made from.", false};
     }
     return {"Not a Quillmark export", "This PDF has no Quillmark verification record, so it can't be checked.", false};
 }
@@ -162,21 +187,33 @@ Outcome verify(const std::string& path, Library& library, AttachmentMedia& media
     auto rendered = graphics::PDFDocument::open(again.data);
     if (!rendered) return NotAnExport{};
 
-    // An export is made the same way every time, byte for byte: a file equal to its new rendering reads the
-    // same on every page without extracting a word. Otherwise the two documents' texts, most of the work,
-    // are read side by side.
+    // An export is made the same way every time, byte for byte: a file equal to its new rendering is
+    // unchanged without extracting a word or drawing a page.
+    const std::vector<uint8_t> bytes = fileBytes(path);
+    const bool same = again.data == bytes;
     std::vector<int64_t> pages;
-    if (again.data != fileBytes(path)) {
-        auto fileTexts = std::async(std::launch::async, [&] { return normalizedPages(*file); });
-        const std::vector<std::string> renderedTexts = normalizedPages(*rendered);
+    if (!same) {
+        auto fileTexts = std::async(std::launch::async, [&] { return pageTexts(*file); });
+        const std::vector<std::string> renderedTexts = pageTexts(*rendered);
         pages = differingPages(fileTexts.get(), renderedTexts);
     }
-
-    if (again.fingerprint == record->fingerprint) {
-        if (pages.empty()) return Matches{file->pageCount(), record->messages, record->fingerprint};
-        return PDFChanged{std::move(pages), record->fingerprint};
+    if (again.fingerprint != record->fingerprint) {
+        return MessagesDiffer{record->messages, static_cast<int64_t>(thread->messages.size()), std::move(pages)};
     }
-    return MessagesDiffer{record->messages, static_cast<int64_t>(thread->messages.size()), std::move(pages)};
+    if (same) return Matches{file->pageCount(), record->messages, record->fingerprint};
+
+    // Another program may re-save a file (its bytes change, what it shows does not); what a reader sees and
+    // what the record says must stay.
+    if (PageChecks::addedAfterMade(bytes)) return PDFChanged{{}, record->fingerprint, PDFChanged::Kind::added, ""};
+    const auto remade = VerificationRecord::read(*rendered);
+    if (!remade) return NotAnExport{};
+    if (auto field = PageChecks::differingField(*record, *remade)) {
+        return PDFChanged{{}, record->fingerprint, PDFChanged::Kind::record, *field};
+    }
+    if (!pages.empty()) return PDFChanged{std::move(pages), record->fingerprint, PDFChanged::Kind::text, ""};
+    std::vector<int64_t> looks = differentLooking(*file, *rendered);
+    if (!looks.empty()) return PDFChanged{std::move(looks), record->fingerprint, PDFChanged::Kind::picture, ""};
+    return Matches{file->pageCount(), record->messages, record->fingerprint};
 }
 
 }  // namespace quillmark::Verifier

@@ -1,9 +1,11 @@
 // Verifier: is this PDF an unchanged export of messages that are still the same on this computer?
 //
 // It reads the verification record embedded in the PDF, loads the same conversation and dates from the
-// local history, renders the export again with exactly the recorded options, and compares the text of
-// every page and the two fingerprints. The fingerprint decides whether the messages changed; when they did
-// not, the pages decide whether the file was altered.
+// local history, renders the export again with exactly the recorded options, and compares the two
+// fingerprints. The fingerprint decides whether the messages changed; when they did not, the file is
+// compared with the new rendering: a file equal to it byte for byte is unchanged; otherwise nothing may be
+// added after its end, its record must equal the new one field by field, and every page must read the same
+// word for word and look the same (see PageChecks).
 //
 //   auto outcome = Verifier::verify("/exports/Messages with Anna.pdf", library, AttachmentMedia::shared());
 //   auto summary = Verifier::summary(outcome);   // {"This export is unchanged", "All 12 pages match …", true}
@@ -33,10 +35,14 @@ struct Matches {
     std::string fingerprint;
     friend bool operator==(const Matches&, const Matches&) = default;
 };
-// The messages are the ones exported, but the listed pages (from 1, ascending) of the file read differently.
+// The messages are the ones exported, but the file was changed: the listed pages (from 1, ascending) read
+// or look differently, something was added after its end, or a field of its record differs.
 struct PDFChanged {
+    enum class Kind { text, picture, added, record };
     std::vector<int64_t> pages;
     std::string fingerprint;
+    Kind kind = Kind::text;
+    std::string field;  // for a changed record: the field that differs
     friend bool operator==(const PDFChanged&, const PDFChanged&) = default;
 };
 // The messages here are no longer those exported.
@@ -71,8 +77,8 @@ Outcome verify(const std::string& path, Library& library, AttachmentMedia& media
 // The title, explanation and good/bad flag of an outcome; counts of messages use the locale's grouping.
 Summary summary(const Outcome& outcome, const std::string& locale = userLocale(LocaleCategory::messages));
 
-// Page text as compared: white space runs become one blank, none at the ends, and the text in composed form
-// so that canonically equivalent texts compare equal.
+// Page text with white space runs as one blank, none at the ends, and in composed form, so that canonically
+// equivalent texts compare equal. Pages themselves are compared exactly: the same drawing extracts alike.
 //   normalized("  a\n\n b\t") == "a b"
 std::string normalized(std::string_view text);
 

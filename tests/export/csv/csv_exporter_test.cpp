@@ -70,7 +70,7 @@ TEST(CSVExporter, EveryColumnOfASmallThreadByteForByte) {
               std::string("\xEF\xBB\xBF") + header +
                   "2024-01-15T12:00:00-05:00,America/New_York,Sam,,Anna Berg; Ben; +4915112345678,iMessage,"
                   "\"Hello, \"\"all\"\"\",photo.jpg; notes.txt,"
-                  "not on this Mac; ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad,"
+                  "not in this history; ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad,"
                   "\U0001F44D Anna Berg; \u2764\uFE0F Sam; \U0001F642 ,,,,,,G1\r\n"
                   "2024-07-04T12:30:05-04:00,America/New_York,Anna Berg,+15551234567,Sam; Ben; +4915112345678,"
                   "iMessage,\"line1\nline2\",,,,2024-07-04T12:31:00-04:00,first | second,,"

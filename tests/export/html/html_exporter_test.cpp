@@ -1,5 +1,7 @@
 #include "export/html/html_exporter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -60,8 +62,39 @@ std::set<std::string> filesIn(const fs::path& folder) {
     return names;
 }
 
+// The WCAG contrast of two "#rrggbb" colours.
+double contrast(const std::string& a, const std::string& b) {
+    auto luminance = [](const std::string& hex) {
+        double channel[3];
+        for (int i = 0; i < 3; ++i) {
+            double c = std::stoi(hex.substr(1 + 2 * i, 2), nullptr, 16) / 255.0;
+            channel[i] = c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        }
+        return 0.2126 * channel[0] + 0.7152 * channel[1] + 0.0722 * channel[2];
+    };
+    double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// Links stay readable on both bubbles in both themes, and wrap rather than widen a narrow window.
+TEST(HTMLExporter, LinksAreReadableInBothThemes) {
+    const std::string css(HTMLExporter::styleSheet);
+    const size_t dark = css.find("prefers-color-scheme:dark");
+    ASSERT_NE(dark, std::string::npos);
+    auto variable = [&](const std::string& name, size_t from) {
+        size_t at = css.find("--" + name + ":", from);
+        EXPECT_NE(at, std::string::npos) << name;
+        return at == std::string::npos ? std::string("#000000") : css.substr(at + name.size() + 3, 7);
+    };
+    EXPECT_GE(contrast(variable("link", 0), variable("them", 0)), 4.5);
+    EXPECT_GE(contrast(variable("link", dark), variable("them", dark)), 4.5);
+    EXPECT_GE(contrast("#ffffff", variable("me", 0)), 4.5);  // the owner's links are white on the blue
+    EXPECT_EQ(css.find("--me:", dark), std::string::npos);    // one blue in both themes
+    EXPECT_NE(css.find("a{color:var(--link);overflow-wrap:anywhere}"), std::string::npos);
+}
+
 TEST(HTMLExporter, EmptyThreadIsTheHeadAndAnEmptyMain) {
-    EXPECT_EQ(HTMLExporter::styleSheet.size(), 2081u);
+    EXPECT_EQ(HTMLExporter::styleSheet.size(), 2154u);
     const MessageThread t = thread({});
     const auto e = exportPage(t, options("Asia/Tokyo"));
     AttachmentMedia media;
@@ -107,16 +140,16 @@ TEST(HTMLExporter, EveryKindOfMessage) {
                      "(GMT\u22125)</p><p class=\"fp\">SHA-256 "),
               std::string::npos);
     EXPECT_NE(p.find("</header><h2>March 2024</h2><p class=\"t\"><b>Tue, Mar 5</b> 2:07\u202fPM</p>"
-                     "<div class=\"m me\" id=\"m1\" title=\"Mar 5, 2024, 2:07:09\u202fPM\"><div class=\"b\">See "
+                     "<div class=\"m me\" id=\"m1\" title=\"Mar 5, 2024, 2:07:09\u202fPM\"><div class=\"b\" dir=\"auto\">See "
                      "<a href=\"https://a.com/b\">https://a.com/b</a> and <a href=\"https://a.com\">https://a.com</a>"
                      "<br>bye</div><div class=\"rx\">\U0001F44D Anna Berg \u00B7 \u2764\uFE0F Sam</div>"
                      "<div class=\"note\"><time>2:07:09\u202fPM</time></div></div>"),
               std::string::npos)
         << p.substr(2200);
-    EXPECT_NE(p.find("<div class=\"m\" id=\"m2\" title=\"Mar 5, 2024, 2:08:09\u202fPM\"><div class=\"who\">Anna "
-                     "Berg</div><div class=\"rp\">Sam: " +
+    EXPECT_NE(p.find("<div class=\"m\" id=\"m2\" title=\"Mar 5, 2024, 2:08:09\u202fPM\"><div class=\"who\" dir=\"auto\">Anna "
+                     "Berg</div><div class=\"rp\" dir=\"auto\"><bdi>Sam</bdi>: <bdi>" +
                      std::string(89, 'x') +
-                     "\u2026</div><div class=\"b\">fixed</div><div class=\"note\">Edited \u00B7 Sent with Confetti "
+                     "\u2026</bdi></div><div class=\"b\" dir=\"auto\">fixed</div><div class=\"note\">Edited \u00B7 Sent with Confetti "
                      "\u00B7 <time>2:08:09\u202fPM</time></div></div>"),
               std::string::npos);
     // Unsent: the dashed bubble, and still its reactions and note; the label is not repeated for Anna.
@@ -126,7 +159,7 @@ TEST(HTMLExporter, EveryKindOfMessage) {
               std::string::npos);
     EXPECT_EQ(p.find("gone"), std::string::npos);
     EXPECT_NE(p.find("<p class=\"ev\">Ben left the conversation.</p><div class=\"m\" id=\"m5\" title=\"Mar 5, 2024, "
-                     "2:11:09\u202fPM\"><div class=\"who\">Ben</div><div class=\"b\"><i>Apple Pay</i></div>"
+                     "2:11:09\u202fPM\"><div class=\"who\" dir=\"auto\">Ben</div><div class=\"b\" dir=\"auto\"><i>Apple Pay</i></div>"
                      "<div class=\"note\"><time>2:11:09\u202fPM</time></div></div></main></html>\n"),
               std::string::npos);
 }
@@ -162,7 +195,7 @@ TEST(HTMLExporter, AttachmentsOfEveryKindAreCopiedAndLinked) {
                            "<audio controls preload=\"none\" src=\"files/voice.caf\"></audio>"
                            "<a class=\"file\" href=\"files/Q%26A%20caf%C3%A9.pdf\">\U0001F4CE Q&amp;A caf\u00e9.pdf "
                            "\u00B7 1.5 MB</a>"
-                           "<span class=\"file\">\U0001F4CE lost.jpg \u00B7 not on this Mac</span>"),
+                           "<span class=\"file\">\U0001F4CE lost.jpg \u00B7 not in this history</span>"),
               std::string::npos)
         << e->page.substr(2300);
     EXPECT_EQ(e->result.files, 4);
@@ -222,7 +255,7 @@ TEST(HTMLExporter, HostileTextIsEscapedEverywhere) {
         EXPECT_EQ(p.find(raw), std::string::npos) << raw;
     for (const std::string& escapedPiece :
          {"<title>" + escaped + " \u2014 Messages</title>", "<h1>" + escaped + "</h1>",
-          "<div class=\"b\">" + escaped + "<br>&lt;b&gt;bold&lt;/b&gt;</div>",
+          "<div class=\"b\" dir=\"auto\">" + escaped + "<br>&lt;b&gt;bold&lt;/b&gt;</div>",
           std::string("<div class=\"rx\">&lt;img src=x onerror=alert(1)&gt; &lt;em&gt;</div>"),
           std::string("<a class=\"file\" href=\"files/%22%3E%3Cimg%20src=x%20onerror=alert(2)%3E.txt\">\U0001F4CE "
                       "&quot;&gt;&lt;img src=x onerror=alert(2)&gt;.txt \u00B7 1 byte</a>"),
@@ -295,7 +328,7 @@ TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
     Message m = message(1, 0, "");
     m.attachments = {testing::attachment("d", (dir / "folder.pdf").string(), "folder.pdf", "application/pdf", 5)};
     const auto e = exportPage(thread({m}));
-    EXPECT_NE(e->page.find("<span class=\"file\">\U0001F4CE folder.pdf \u00B7 not on this Mac</span>"),
+    EXPECT_NE(e->page.find("<span class=\"file\">\U0001F4CE folder.pdf \u00B7 not in this history</span>"),
               std::string::npos);
     EXPECT_EQ(e->result.files, 0);
 }

@@ -85,6 +85,9 @@ TEST(BubbleBlock, SplitKeepsTheBadgeOnTheFirstPartOnly) {
     EXPECT_EQ(head->text().string() + " " + tail->text().string(), longText);
     // Too little room for one line inside the padding: no split.
     EXPECT_FALSE(bubble.split(400, 9 + 14 + 3 + lineHeight() * 0.5));
+    // Two lines, a file's name and "Not in this history", are never parted.
+    BubbleBlock two(body("IMG_4200.JPG\nNot in this history"), true, {}, false, 0.7);
+    EXPECT_FALSE(two.split(400, 14 + 3 + lineHeight() * 1.5));
 }
 
 TEST(Badge, ShowsTheFirstFourReactionsOverTheCornerNearerTheMiddle) {
@@ -101,10 +104,13 @@ TEST(Badge, ShowsTheFirstFourReactionsOverTheCornerNearerTheMiddle) {
     EXPECT_EQ(Badge::rect({}, bubble, true).width, 10);
 }
 
-TEST(PictureBlock, FitKeepsProportionsAndEnlargesSmallPictures) {
-    EXPECT_EQ(PictureBlock::fit(picture(100, 50).get(), 300, 300), (Size{300, 150}));
+TEST(PictureBlock, FitKeepsProportionsAndNeverEnlargesBeyondTheNaturalSize) {
+    EXPECT_EQ(PictureBlock::fit(picture(1000, 500).get(), 300, 300), (Size{300, 150}));
     EXPECT_EQ(PictureBlock::fit(picture(400, 300).get(), 200, 230), (Size{200, 150}));
-    EXPECT_EQ(PictureBlock::fit(picture(2, 8).get(), 260, 240), (Size{60, 240}));
+    EXPECT_EQ(PictureBlock::fit(picture(200, 800).get(), 260, 240), (Size{60, 240}));
+    // Never beyond the natural size at 144 dpi: a 120-pixel sticker is 60 points, not the box's 300.
+    EXPECT_EQ(PictureBlock::fit(picture(120, 120).get(), 300, 300), (Size{60, 60}));
+    EXPECT_EQ(PictureBlock::fit(picture(100, 50).get(), 300, 300), (Size{50, 25}));
     EXPECT_EQ(PictureBlock::fit(nullptr, 300, 300), (Size{200, 60}));
     EXPECT_EQ(PictureBlock::fit(nullptr, 150, 300), (Size{150, 60}));
     EXPECT_EQ(PictureBlock::fit(picture(0, 50).get(), 300, 300), (Size{200, 60}));
@@ -160,6 +166,49 @@ TEST_F(ColumnRowTest, SplitsBetweenPartsAndInsideTheFirstThatDoesNotFit) {
     EXPECT_FALSE(tail->rule);
     EXPECT_EQ(tail->gutter, 10);
     EXPECT_EQ(tail->bottom, 7);
+}
+
+TEST_F(ColumnRowTest, ContinuationRepeatsTheLeftColumnsWithTheLabelOnce) {
+    auto label = Styled::text(" (continued)", Font::system(9), Ink::secondary);
+    ColumnRow r(left, {makeBlock<testing::FakeBlock>("p", 300, false, false, 10)}, 10, 7, false, label);
+    auto first = r.split(504, 107);
+    ASSERT_TRUE(first);
+    auto tail = std::dynamic_pointer_cast<const ColumnRow>(first->tail);
+    ASSERT_TRUE(tail);
+    EXPECT_EQ(tail->left[0].text, time);
+    EXPECT_EQ(tail->left[1].text.string(), "Anna Berg (continued)");
+    auto second = tail->split(504, 107);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(std::dynamic_pointer_cast<const ColumnRow>(second->head)->left[1].text.string(), "Anna Berg (continued)");
+    EXPECT_EQ(std::dynamic_pointer_cast<const ColumnRow>(second->tail)->left[1].text.string(), "Anna Berg (continued)");
+}
+
+TEST_F(ColumnRowTest, CaptionsAndNotesAreNotCutFromTheirPictures) {
+    auto name = [](const BlockRef& row, size_t i) {
+        return dynamic_cast<const testing::FakeBlock&>(*dynamic_cast<const ColumnRow&>(*row).parts.at(i)).name;
+    };
+    auto caption = makeBlock<testing::FakeBlock>("caption", 20, true);
+    auto photo = makeBlock<testing::FakeBlock>("photo", 150);
+    // Only the caption and its picture: the row moves whole.
+    EXPECT_FALSE(row({caption, makeBlock<Gap>(3), photo}).split(504, 100));
+    // With a part before them, the cut comes before the caption; the tail starts with no gap.
+    auto parts = row({makeBlock<testing::FakeBlock>("reply", 20), makeBlock<Gap>(2), caption, makeBlock<Gap>(3), photo})
+                     .split(504, 100);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(name(parts->head, 0), "reply");
+    EXPECT_EQ(name(parts->tail, 0), "caption");
+    // Notes under a picture take the picture along.
+    auto notes = makeBlock<TextBlock>(body("Sent with Fireworks"), 0, false, false, true);
+    parts = row({makeBlock<testing::FakeBlock>("text", 20), makeBlock<Gap>(3), photo, makeBlock<Gap>(2), notes})
+                .split(504, 185);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(dynamic_cast<const ColumnRow&>(*parts->head).parts.size(), 2u);
+    EXPECT_EQ(name(parts->tail, 0), "photo");
+    // A row too tall to move whole is cut where it fits.
+    auto tall = makeBlock<testing::FakeBlock>("tall", 400);
+    parts = row({caption, tall}).split(504, 100);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(name(parts->head, 0), "caption");
 }
 
 TEST_F(ColumnRowTest, CannotSplitWhenTheLeftColumnsAreTallerThanTheRoom) {

@@ -107,24 +107,29 @@ TEST_F(BookLayoutTest, UnsentEventAndApplicationMessages) {
     EXPECT_TRUE(unsentBubble->text().runs()[0].attributes.font.italic);
 }
 
-TEST_F(BookLayoutTest, TextBubbleCarriesTheReactionsAndPhotosNone) {
+TEST_F(BookLayoutTest, PhotosOfOneMessageAreAGridOfSquaresAndTheTextCarriesTheReactions) {
     TempDir dir;
-    auto p1 = writeJPEG(dir / "IMG_1.jpg", 400, 300);
-    auto p2 = writeJPEG(dir / "IMG_2.jpg", 300, 600);
+    auto p1 = writeJPEG(dir / "IMG_1.jpg", 800, 600);
+    auto p2 = writeJPEG(dir / "IMG_2.jpg", 200, 400);
     Message m = message(1, march5, anna, "Look");
-    m.attachments = {attachment("A1", p1), attachment("A2", p2)};
+    m.attachments = {attachment("A1", p1), attachment("A2", p2), attachment("A3", dir / "notes.txt")};
     m.reactions = {{ReactionKind::love, "❤️", true, std::nullopt, Date{march5 + 1}}};
     Lines b = body(thread(oneToOne(), {m}));
-    // A photo is 0.62 of the width at most and 300 points tall at most.
+    // Two columns in 0.62 of the width: squares of 153 points, or less at the picture's natural size
+    // (200 pixels at 144 dpi: 100 points). Other files follow the grid.
     EXPECT_EQ(Lines(b.begin() + 5, b.end()),
-              (Lines{"bubble Look [❤️]", "gap 2", "photo 312x234", "gap 2", "photo 150x300", "gap 3"}));
+              (Lines{"bubble Look [❤️]", "gap 2", "grid2 [photo 153x153 cropped] [photo 100x100 cropped]", "gap 2",
+                     "bubble 📎 notes.txt\nNot in this history", "gap 3"}));
 
+    // From five photos on, three columns; the first photo carries the reactions of a message without text.
     Message photoOnly = message(2, march5, std::nullopt, "");
-    photoOnly.attachments = m.attachments;
+    for (int i = 0; i < 5; ++i) photoOnly.attachments.push_back(attachment("B" + std::to_string(i), p1));
     photoOnly.reactions = m.reactions;
     Lines c = body(thread(oneToOne(), {photoOnly}));
+    const std::string square = "[photo me 100x100 cropped]";
     EXPECT_EQ(Lines(c.begin() + 5, c.end()),
-              (Lines{"gap 2", "photo me 312x234 [❤️]", "gap 2", "photo me 150x300", "gap 3"}));
+              (Lines{"gap 2", "grid3 [photo me 100x100 [❤️] cropped] " + square + " " + square,
+                     "grid3 " + square + " " + square, "gap 3"}));
 }
 
 TEST_F(BookLayoutTest, AttachmentsWithoutPictures) {
@@ -137,10 +142,10 @@ TEST_F(BookLayoutTest, AttachmentsWithoutPictures) {
                      attachment("A4", pdf), attachment("A5", dir / "clip.mov")};
     Lines b = body(thread(oneToOne(), {m}));
     EXPECT_EQ(Lines(b.begin() + 5, b.end()),
-              (Lines{"gap 2", "bubble me 📷 IMG_9.HEIC\nNot on this Mac", "gap 2",
-                     "bubble me 🎙 Audio message\nNot on this Mac", "gap 2", "bubble me 🎙 song.mp3\nNot on this Mac",
-                     "gap 2", "bubble me 📎 report.pdf", "gap 2", "bubble me 🎬 clip.mov\nNot on this Mac", "gap 3"}));
-    // The owner's "not on this Mac" line is white at 80 %, everyone else's grey.
+              (Lines{"gap 2", "bubble me 📷 IMG_9.HEIC\nNot in this history", "gap 2",
+                     "bubble me 🎙\uFE0F Audio message\nNot in this history", "gap 2", "bubble me 🎙\uFE0F song.mp3\nNot in this history",
+                     "gap 2", "bubble me 📎 report.pdf", "gap 2", "bubble me 🎬 clip.mov\nNot in this history", "gap 3"}));
+    // The owner's "not in this history" line is white at 80 %, everyone else's grey.
     BlockList list = blocks(thread(oneToOne(), {m}), book);
     auto bubble = dynamic_cast<const BubbleBlock*>(list[8].get());
     ASSERT_TRUE(bubble);
@@ -156,7 +161,8 @@ TEST_F(BookLayoutTest, VideoStillWithDuration) {
     Message m = message(1, march5, anna, "");
     m.attachments = {attachment("V1", clip)};
     Lines b = body(thread(oneToOne(), {m}));
-    EXPECT_EQ(b[6], "photo 312x234 \u25B6\uFE0E 0:07");
+    // Alone, a picture is never shown beyond its natural size at 144 dpi.
+    EXPECT_EQ(b[6], "photo 160x120 \u25B6\uFE0E 0:07");
 }
 
 TEST_F(BookLayoutTest, CoverTitles) {

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "export/graphics/picture.h"
+#include "export/layout/block_row.h"
 #include "export/layout/book_cover.h"
 #include "export/layout/bubble_block.h"
 #include "export/layout/column_row.h"
@@ -93,6 +94,11 @@ std::filesystem::path writeJPEG(const std::filesystem::path& file, int width, in
 std::string plain(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
+        // Directional isolates have tests of their own; the descriptions leave them out.
+        if (text.compare(i, 3, "\u2068") == 0 || text.compare(i, 3, "\u2069") == 0) {
+            i += 2;
+            continue;
+        }
         if (text.compare(i, 3, "\u202f") == 0 || text.compare(i, 3, "\u2009") == 0) {
             out += ' ';
             i += 2;
@@ -138,7 +144,12 @@ std::string describe(const BlockRef& block) {
     }
     if (auto p = dynamic_cast<const PhotoBubble*>(b)) {
         return std::string("photo ") + (p->fromMe ? "me " : "") + number(p->size.width) + "x" + number(p->size.height) +
-               (p->label ? " " + plain(p->label->string()) : "") + reactions(p->reactions);
+               (p->label ? " " + plain(p->label->string()) : "") + reactions(p->reactions) + (p->crop ? " cropped" : "");
+    }
+    if (auto g = dynamic_cast<const BlockRow*>(b)) {
+        std::string out = "grid" + std::to_string(g->columns);
+        for (const auto& cell : g->cells) out += " [" + describe(cell) + "]";
+        return out;
     }
     if (auto c = dynamic_cast<const BookCover*>(b)) {
         return "cover " + c->title + " | " + c->subtitle + " | " + plain(c->detail) + (c->photo ? " | photo" : "");

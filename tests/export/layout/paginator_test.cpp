@@ -135,6 +135,34 @@ TEST(Paginator, ChainOfKeepWithNextBlocksStaysWithTheBlockAfterIt) {
     EXPECT_EQ(layout(tight), (Pages{{"a@100"}, {"chapter@100", "gap10@130", "time@140", "gap4@160", "bubble@164"}}));
 }
 
+// A note under a bubble: keeps with the block before it.
+class TrailingNote final : public Block {
+public:
+    double height(double) const override { return 10; }
+    void draw(graphics::Canvas&, graphics::Point, double) const override {}
+    bool keepWithPrevious() const override { return true; }
+};
+
+// The 48-point look-ahead passes, but the block after the heading then neither fits nor splits, or a gap
+// ends the page: what belongs with the next block goes to the next page with it.
+TEST(Paginator, BlocksAtAPageFootThatBelongWithTheNextMoveWithIt) {
+    EXPECT_EQ(layout({fake("a", 100), fake("h", 20, true), fake("photo", 90)}),
+              (Pages{{"a@100"}, {"h@100", "photo@120"}}));
+    // A chain of heading, gap and name; the gap before the bubble ends the page; the gap inside the chain
+    // travels with it, the one at the page's foot is dropped.
+    EXPECT_EQ(layout({fake("a", 140), fake("h", 20, true), gap(10), fake("name", 10, true), gap(25), fake("b", 20)}),
+              (Pages{{"a@100"}, {"h@100", "gap10@120", "name@130", "gap25@140", "b@165"}}));
+    // A note that keeps with its previous block takes that block along, and the keep-with-next blocks
+    // above it.
+    auto note = makeBlock<TrailingNote>();
+    EXPECT_EQ(layout({fake("a", 120), fake("name", 10, true), fake("bubble", 65), note}),
+              (Pages{{"a@100"}, {"name@100", "bubble@110", "?@175"}}));
+    // Never when it would empty the page, nor when they would not fit a page together either.
+    EXPECT_EQ(layout({fake("bubble", 195), note}), (Pages{{"bubble@100"}, {"?@100"}}));
+    EXPECT_EQ(layout({fake("a", 100), fake("h", 20, true), fake("big", 190)}),
+              (Pages{{"a@100", "h@200"}, {"big@100"}}));
+}
+
 TEST(Paginator, KeepWithNextBlockIsNeverSplit) {
     auto heading = makeBlock<FakeBlock>("h", 100, true, false, 10);
     EXPECT_EQ(layout({fake("a", 150), heading}), (Pages{{"a@100"}, {"h@100"}}));

@@ -88,6 +88,20 @@ TEST_F(RecordLayoutTest, SubjectReplyUnsentApplicationAndEvent) {
     EXPECT_EQ(b[4], "row 7:05:39 PM |  | {text Anna Berg left the conversation.}");
 }
 
+TEST_F(RecordLayoutTest, PhotosOfOneMessageAreAGridOfWholePicturesWithTheirCaptions) {
+    TempDir dir;
+    auto wide = writeJPEG(dir / "wide.jpg", 800, 400);
+    auto sticker = writeJPEG(dir / "sticker.jpg", 120, 120);
+    Message m = message(1, march5, anna, "");
+    m.attachments = {attachment("A1", wide, 10), attachment("A2", sticker, 20), attachment("A3", dir / "gone.jpg", 30)};
+    Lines b = body(thread(oneToOne(), {m}));
+    // 322 points beside the time and sender: two columns of 156; the sticker keeps its natural 60 points.
+    ASSERT_GE(b.size(), 2u);
+    EXPECT_EQ(b[1].substr(0, b[1].find(" · wide.jpg")), "row 7:05:09 PM | Anna Berg | {gap 3} {grid2 [picture 156x78 #1");
+    EXPECT_NE(b[1].find("] [picture 60x60 #2 · sticker.jpg"), std::string::npos);
+    EXPECT_NE(b[1].find("]} {gap 3} {text Attachment #3, gone.jpg"), std::string::npos);
+}
+
 TEST_F(RecordLayoutTest, AttachmentNumbersRunThroughTheExportAndTheAppendix) {
     TempDir dir;
     auto photo = writeJPEG(dir / "IMG_1.jpg", 800, 600);
@@ -104,14 +118,14 @@ TEST_F(RecordLayoutTest, AttachmentNumbersRunThroughTheExportAndTheAppendix) {
     ASSERT_EQ(b.size(), 12u);
     EXPECT_EQ(b[1], "row 7:05:09 PM | Anna Berg | {text three files} {gap 3} {picture 260x195 #1 · IMG_1.jpg · 1.5 MB\n"
                     "SHA-256 " + photoHash + "} {gap 3} {text #2 · notes.txt · 5 bytes\nSHA-256 " + notesHash +
-                    "} {gap 3} {text Attachment #3, gone.heic (2 KB): not on this Mac — Messages keeps it in iCloud "
-                    "only. Open it in Messages to download it, then export again.}");
+                    "} {gap 3} {text Attachment #3, gone.heic (2 KB). The file isn't in this history's Attachments "
+                    "folder; it may be kept in iCloud only.}");
     EXPECT_EQ(b[2], "row 7:06:09 PM | Cleo Park | {gap 3} {text #4 · notes.txt · 5 bytes\nSHA-256 " + notesHash + "}");
     EXPECT_EQ(Lines(b.begin() + 3, b.begin() + 9),
               (Lines{"pagebreak", "text Attachments", "gap 4",
                      "text Every file in this conversation, in order, with its size and SHA-256.", "gap 10",
                      "row #1 | Mar 5, 2024, 7:05:09 PM | {text IMG_1.jpg · 1.5 MB · Anna Berg\n" + photoHash + "}"}));
-    EXPECT_EQ(b[10], "row #3 | Mar 5, 2024, 7:05:09 PM | {text gone.heic · 2 KB · Anna Berg\nnot on this Mac}");
+    EXPECT_EQ(b[10], "row #3 | Mar 5, 2024, 7:05:09 PM | {text gone.heic · 2 KB · Anna Berg\nnot in this history}");
     EXPECT_EQ(b[11], "row #4 | Mar 5, 2024, 7:06:09 PM | {text notes.txt · 5 bytes · Cleo Park\n" + notesHash + "}");
 }
 
@@ -162,11 +176,11 @@ TEST_F(RecordLayoutTest, CoverOfAGroup) {
     EXPECT_EQ(c[1], "gap 4");
     EXPECT_EQ(c[2], "text March 5 – 6, 2024");
     EXPECT_EQ(c[3], "gap 22");
-    EXPECT_EQ(c[4], "panel | Participants: Anna Berg — +1 (555) 123-4567\n+4915112345678\nCleo Park — the owner of this Mac"
+    EXPECT_EQ(c[4], "panel | Participants: Anna Berg — +1 (555) 123-4567\n+4915112345678\nCleo Park — the owner of this history"
                     " | Conversation name: Trip | First message: Mar 5, 2024, 7:05:09 PM | Last message: Mar 6, 2024, "
                     "7:05:09 PM | Contents: 2 messages, 1 attachment | Services: SMS, iMessage | Times shown in: "
-                    "America/New_York (GMT−5) | Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from the "
-                    "Messages history on this Mac, opened read-only | Integrity: SQLite's check of the history found no "
+                    "America/New_York (GMT−5) | Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from a "
+                    "Messages history, opened read-only | Integrity: SQLite's check of the history found no "
                     "damage.");
     EXPECT_EQ(c[5], "gap 18");
     EXPECT_EQ(c[6], "text Fingerprint");
@@ -183,10 +197,10 @@ TEST_F(RecordLayoutTest, CoverOfAnEmptyThreadAndSingularCounts) {
     EXPECT_EQ(empty[0], "text Messages with Anna Berg");
     EXPECT_EQ(empty[2], "text ");
     // No first and last message; the zone at the export time (daylight saving on April 2).
-    EXPECT_EQ(empty[4], "panel | Participants: Anna Berg — +1 (555) 123-4567\nCleo Park — the owner of this Mac | "
+    EXPECT_EQ(empty[4], "panel | Participants: Anna Berg — +1 (555) 123-4567\nCleo Park — the owner of this history | "
                         "Contents: 0 messages | Services: iMessage | Times shown in: America/New_York (GMT−4) | "
-                        "Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from the Messages history on this "
-                        "Mac, opened read-only | Integrity: SQLite's check of the history found no damage.");
+                        "Exported: Apr 2, 2024, 11:00:00 AM with Quillmark 1.2, from a Messages history, opened "
+                        "read-only | Integrity: SQLite's check of the history found no damage.");
     Message m = message(1, march5, anna, "a");
     m.attachments = {attachment("A1", "/nonexistent/x.jpg")};
     EXPECT_NE(cover(thread(oneToOne(), {m}))[4].find("Contents: 1 message, 1 attachment |"), std::string::npos);

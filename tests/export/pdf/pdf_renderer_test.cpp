@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <regex>
+#include <tuple>
 
 #include "export/dates.h"
 #include "export/formats.h"
@@ -169,6 +170,46 @@ TEST_F(PDFRendererTest, FooterAndHeaderSitWhereTheyBelongOnA4) {
     // The running header's title at 41.2 on the left.
     EXPECT_NEAR(words["Messages"][1], 41.2, 2.5);
     EXPECT_NEAR(words["Messages"][0], 54, 0.5);
+}
+
+// Words of a page as pdftotext -bbox gives them: text, xMin, yMin.
+std::vector<std::tuple<std::string, double, double>> wordsOf(const std::string& html) {
+    std::vector<std::tuple<std::string, double, double>> out;
+    std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="[0-9.]+" yMax="[0-9.]+">([^<]*)</word>)re");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it) {
+        out.emplace_back((*it)[3].str(), std::stod((*it)[1]), std::stod((*it)[2]));
+    }
+    return out;
+}
+
+// An Arabic title and name: the running head shows, and a reaction line keeps its pieces in order, the
+// time after the name, not pulled into the name's right-to-left run.
+TEST_F(PDFRendererTest, RightToLeftNamesKeepTheirPlaceInComposedLinesAndTheRunningHead) {
+    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
+    const Participant fatima{"+971501234567", "\u0641\u0627\u0637\u0645\u0629"};
+    std::vector<Message> messages = chatter(60);
+    messages[0].reactions = {{ReactionKind::laugh, "\U0001F602", false, fatima, Date{march5 + 5}}};
+    auto t = thread(group({fatima}), messages);
+    auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::letter), media);
+    auto path = write(out).string();
+    auto two = run("pdftotext -bbox -f 2 -l 2 '" + path + "' -");
+    ASSERT_TRUE(two);
+    bool head = false;
+    for (const auto& [text, x, y] : wordsOf(*two)) head = head || (text == "Messages" && y < 50);
+    EXPECT_TRUE(head) << "no running head on page 2";
+
+    auto one = run("pdftotext -bbox -f 1 -l 3 '" + path + "' -");
+    ASSERT_TRUE(one);
+    double name = -1, time = -1, label = -1;
+    for (const auto& [text, x, y] : wordsOf(*one)) {
+        if (text == "Reactions:" && label < 0) label = x;
+        if (label >= 0 && name < 0 && text.find("\u0641") != std::string::npos) name = x;
+        if (label >= 0 && time < 0 && text.rfind("7:05:14", 0) == 0) time = x;
+    }
+    ASSERT_GE(name, 0);
+    ASSERT_GE(time, 0);
+    EXPECT_LT(label, name);
+    EXPECT_LT(name, time);
 }
 
 TEST_F(PDFRendererTest, BookExportHasPageNumbersFromPageTwoOnly) {
