@@ -92,7 +92,11 @@ tl::expected<std::unique_ptr<MessagesDatabase>, MessagesDatabase::Failure> Messa
     }
 
     std::unique_ptr<MessagesDatabase> database(new MessagesDatabase());
-    database->path_ = path;
+    // Attachment paths are resolved against the database's folder and then looked for beneath the history's
+    // folder by absolute path: a relative path here would put every attachment outside it.
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    database->path_ = error ? path : absolute.lexically_normal().string();
     auto opened = SQLiteDatabase::openReadOnly(path);
     if (!opened) {
         const auto& failure = opened.error();

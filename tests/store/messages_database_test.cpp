@@ -277,6 +277,14 @@ TEST(MessagesDatabaseResolve, StoredPaths) {
     EXPECT_EQ(db->resolve(std::string("~/Library/Messages/Attachments/a.jpg")), (dir / "Attachments/a.jpg").string());
     EXPECT_EQ(db->resolve(std::string("~/Downloads/b.jpg")), home + "/Downloads/b.jpg");
     EXPECT_EQ(db->resolve(std::string("/abs/c.jpg")), "/abs/c.jpg");
+
+    // A history named by a relative path still resolves its attachments to where they are.
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path().parent_path());
+    auto relative = openOrDie(dir.path().filename() / "chat.db");
+    std::filesystem::current_path(before);
+    ASSERT_TRUE(relative);
+    EXPECT_EQ(relative->resolve(std::string("~/Library/Messages/Attachments/a.jpg")), (dir / "Attachments/a.jpg").string());
 }
 
 }  // namespace
