@@ -59,8 +59,8 @@ const std::map<std::string, std::map<std::string, bool>>& commandOptions() {
         {"show", {{"from", true}, {"to", true}, {"json", false}}},
         {"inspect", {{"json", false}}},
         {"export",
-         {{"all", false}, {"format", true}, {"layout", true}, {"from", true}, {"to", true}, {"output", true}, {"folder", true}}},
-        {"verify", {{"json", false}}},
+         {{"all", false}, {"format", true}, {"layout", true}, {"from", true}, {"to", true}, {"output", true}, {"folder", true}, {"quiet", false}}},
+        {"verify", {{"json", false}, {"quiet", false}}},
         {"fingerprint", {{"from", true}, {"to", true}, {"canonical", false}}},
     };
     return commands;

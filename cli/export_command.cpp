@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "conversations/conversation_reference.h"
 #include "core/calendar.h"
 #include "export/attachment_media.h"
@@ -114,10 +115,18 @@ ExitStatus runExport(const Arguments& arguments, const Settings& settings, std::
     service.folder = request->folder;
 
     size_t written = 0;
-    const auto exported = ExportService::run(**history, service, {}, [&](const ExportService::File& file) {
+    ProgressLine line(!arguments.has("quiet"));
+    const auto progress = [&](const ExportService::Progress& step) {
+        line.show(step);
+        return true;
+    };
+    const auto exported = ExportService::run(**history, service, progress, [&](const ExportService::File& file) {
+        line.clear();
         if (written++ > 0) out << "\n";
         print(file, out);
+        out.flush();
     });
+    line.clear();
     if (!exported) {
         out.flush();
         const auto& failure = exported.error();

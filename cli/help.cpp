@@ -60,7 +60,7 @@ Shows the messages of one conversation: time, sender, text, attachments, reactio
 )";
 
 constexpr const char* exportHelp = R"help(Usage: quillmark-cli [global options] export CONV... | --all --format pdf|csv|html
-                         [--layout book|record] [--from D] [--to D] (--output PATH | --folder DIR)
+                         [--layout book|record] [--from D] [--to D] (--output PATH | --folder DIR) [--quiet]
 
 Exports conversations: a PDF in the book layout (bubbles and photos, a chapter a month) or the record layout
 (times to the second, page numbers, the SHA-256 of every file), a CSV file (UTF-8, one row per message), or
@@ -79,6 +79,7 @@ attachment files were left out because they are not in this history.
                   Quillmark's there is replaced; any other folder is left alone)
   --folder DIR    each conversation into DIR as "Messages with <title> (<first day> to <last day>)", with
                   " 2", " 3" ... added when the name is taken; DIR is made when missing
+  --quiet         no progress line (it shows only when standard error is a terminal)
 
 Nothing is written into the history's folders. Before the first file is written, SQLite checks the history
 for damage; a damaged history exits with status 3 and writes nothing. Files are written under a temporary name
@@ -86,7 +87,7 @@ and renamed into place; an interrupted export leaves none behind. Exit status 4 
 exports finished before it stay.
 )help";
 
-constexpr const char* verifyHelp = R"help(Usage: quillmark-cli [global options] verify FILE.pdf [--json]
+constexpr const char* verifyHelp = R"help(Usage: quillmark-cli [global options] verify FILE.pdf [--json] [--quiet]
 
 Reads the verification record of a PDF export, makes the same export again from this history with the
 recorded options, and compares every page and the fingerprint. Prints the outcome's title and explanation;
@@ -94,7 +95,8 @@ recorded options, and compares every page and the fingerprint. Prints the outcom
 "notAnExport") with its numbers, title, detail and ok.
 
 Exit status 0 when the export is unchanged, 1 when it is not (or cannot be checked), 3 when the history is
-damaged (SQLite's integrity check runs beside the comparison).
+damaged (SQLite's integrity check runs beside the comparison). While it checks, a line on standard error says
+so when that is a terminal; --quiet leaves it out.
 )help";
 
 constexpr const char* fingerprintHelp = R"help(Usage: quillmark-cli [global options] fingerprint CONV [--from D] [--to D] [--canonical]

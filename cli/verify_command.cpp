@@ -1,4 +1,7 @@
+#include <filesystem>
+
 #include "cli/commands.h"
+#include "cli/progress_line.h"
 #include "conversations/model_json.h"
 #include "service/verification.h"
 
@@ -42,7 +45,10 @@ ExitStatus runVerify(const Arguments& arguments, const Settings& settings, std::
     auto history = openHistory(settings, err);
     if (!history) return history.error();
 
+    ProgressLine line(!arguments.has("quiet"));
+    line.show("Checking every page of " + std::filesystem::path(arguments.arguments.front()).filename().string() + "…");
     const auto verified = Verification::run(**history, arguments.arguments.front());
+    line.clear();
     if (!verified) {
         err << "The PDF wasn't checked\n" << verified.error().description() << "\n";
         return historyUnavailable;

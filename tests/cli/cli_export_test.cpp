@@ -1,6 +1,8 @@
 // quillmark-cli export and fingerprint, run as a program on a small history written for each test.
 #include <openssl/sha.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "run_cli.h"
@@ -107,6 +109,29 @@ TEST_F(CLIExportTest, MistakesAreUsageErrorsAndFailuresExitWithFour) {
     EXPECT_EQ(failed.status, 4);
     EXPECT_NE(failed.err.find("\u201c" + nowhere.string() + "\u201d: No such file or directory."), std::string::npos)
         << failed.err;
+}
+
+// On a terminal a line follows the export and is wiped before the result is printed; --quiet leaves it out.
+// The terminal is a pseudo-terminal that script(1) opens; elsewhere the tests check that nothing of it shows.
+TEST_F(CLIExportTest, ATerminalSeesOneProgressLineThatQuietLeavesOut) {
+    const auto onTerminal = [&](const std::string& extra) {
+        const fs::path csv = temp_ / ("anna" + extra + ".csv");
+        const std::string command = std::string(QUILLMARK_CLI_PATH) + " --messages '" + (temp_ / "data").string() +
+                                    "' --time-zone UTC export 2 --format csv --output '" + csv.string() + "' " + extra;
+        FILE* pipe = ::popen(("script -qec \"" + command + "\" /dev/null 2>&1").c_str(), "r");
+        std::string out;
+        char buffer[4096];
+        for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+        if (pipe) ::pclose(pipe);
+        EXPECT_TRUE(fs::exists(csv)) << out;
+        return out;
+    };
+    const std::string shown = onTerminal("");
+    EXPECT_NE(shown.find("+1 (555) 123-0001, "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("100 %"), std::string::npos) << shown;
+    // Wiped before the result: the path starts a clean line.
+    EXPECT_NE(shown.find("\r\x1b[K" + (temp_ / "anna.csv").string()), std::string::npos) << shown;
+    EXPECT_EQ(onTerminal("--quiet").find("\x1b[K"), std::string::npos);
 }
 
 }  // namespace
