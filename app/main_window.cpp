@@ -109,6 +109,7 @@ void MainWindow::makeMenus() {
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(open_);
+    file->addMenu(sidebar_->backupsMenu());
     file->addSeparator();
     file->addAction(export_);
     file->addAction(verify_);
