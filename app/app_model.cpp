@@ -119,6 +119,8 @@ void AppModel::setSetting(const QString& key, const QString& value) {
     emit settingChanged(key);
     // The zone decides where days begin, so the dates chosen cover other instants now.
     if (key == QLatin1String("timeZone") && range_ != RangeChoice::all) loadThread();
+    // The names of the contacts file are read when the history opens.
+    if (key == QLatin1String("contactsFile")) load();
 }
 
 // --- loading
