@@ -1,5 +1,6 @@
 #include "app/password_sheet.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
@@ -35,9 +36,7 @@ PasswordSheet::PasswordSheet(AppModel& model, QWidget* parent) : QDialog(parent)
 
     failure_ = textLabel({});
     failure_->setObjectName(QStringLiteral("passwordFailure"));
-    QPalette red = failure_->palette();
-    red.setColor(QPalette::WindowText, Theme::of(palette()).warning);
-    failure_->setPalette(red);
+    showFailureColour();
     column->addWidget(failure_);
 
     busy_ = new QWidget;
@@ -98,6 +97,18 @@ void PasswordSheet::follow() {
     open_->setEnabled(!request.unlocking && !field_->text().isEmpty());
     if (!request.unlocking && !field_->hasFocus()) field_->setFocus();
     adjustSize();
+}
+
+void PasswordSheet::showFailureColour() {
+    // A red that reads on the sheet's background, light or dark.
+    QPalette red = failure_->palette();
+    red.setColor(QPalette::WindowText, Theme::of(palette()).dark ? QColor(0xff, 0x6b, 0x61) : QColor(0xc0, 0x1c, 0x28));
+    failure_->setPalette(red);
+}
+
+void PasswordSheet::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) showFailureColour();
 }
 
 void PasswordSheet::done(int result) {

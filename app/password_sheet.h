@@ -32,8 +32,10 @@ public:
 
 protected:
     void done(int result) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void showFailureColour();
     void follow();
     void unlock();
 
