@@ -166,6 +166,13 @@ MissingView::MissingView(AppModel& model, QWidget* parent) : QWidget(parent), mo
         "folder to this computer (and Library/Application Support/AddressBook for names), then open it here."));
     text->setAlignment(Qt::AlignHCenter);
     column->addWidget(text);
+    QLabel* backup = textLabel(QStringLiteral(
+        "No Mac? Make an iPhone backup on this computer: connect the iPhone and run idevicebackup2 backup --full "
+        "FOLDER (Debian package libimobiledevice-utils), then open that folder here."));
+    backup->setObjectName(QStringLiteral("backupHint"));
+    backup->setAlignment(Qt::AlignHCenter);
+    backup->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(backup);
     path_ = smallLabel({});
     path_->setAlignment(Qt::AlignHCenter);
     column->addWidget(path_);
@@ -191,7 +198,8 @@ FailedView::FailedView(AppModel& model, QWidget* parent) : QWidget(parent), mode
     setObjectName(QStringLiteral("failedView"));
     QVBoxLayout* column = centredColumn(this, 520);
     column->addWidget(new SymbolView(Symbol::warning, 56), 0, Qt::AlignHCenter);
-    column->addWidget(headingLabel(QStringLiteral("Quillmark can't read the Messages history")));
+    heading_ = headingLabel({});
+    column->addWidget(heading_);
     text_ = textLabel({});
     text_->setAlignment(Qt::AlignHCenter);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -199,15 +207,31 @@ FailedView::FailedView(AppModel& model, QWidget* parent) : QWidget(parent), mode
     path_ = smallLabel({});
     path_->setAlignment(Qt::AlignHCenter);
     column->addWidget(path_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    password_ = suggestedButton(QStringLiteral("Enter Password…"));
+    password_->setObjectName(QStringLiteral("enterPassword"));
+    connect(password_, &QPushButton::clicked, this, &FailedView::passwordRequested);
     auto* open = new QPushButton(QStringLiteral("Open Messages Folder…"));
+    open->setMinimumHeight(34);
     connect(open, &QPushButton::clicked, this, &FailedView::openRequested);
+    buttons->addWidget(password_);
+    buttons->addWidget(open);
+    buttons->addStretch();
     column->addSpacing(6);
-    column->addWidget(open, 0, Qt::AlignHCenter);
+    column->addLayout(buttons);
     const auto update = [this] {
-        text_->setText(QStringLiteral("The file isn't a Messages history Quillmark knows: ") + model_.state().text);
+        // An encrypted backup is not a fault: the screen says what it needs and offers the password sheet.
+        const bool locked = model_.passwordRequest().asked;
+        heading_->setText(locked ? QStringLiteral("This iPhone backup is encrypted")
+                                 : QStringLiteral("Quillmark can't read the Messages history"));
+        text_->setText(locked ? model_.state().text
+                              : QStringLiteral("The file isn't a Messages history Quillmark knows: ") + model_.state().text);
         path_->setText(model_.messagesPath());
+        password_->setVisible(locked);
     };
     connect(&model_, &AppModel::stateChanged, this, update);
+    connect(&model_, &AppModel::passwordRequestChanged, this, update);
     update();
 }
 

@@ -68,7 +68,8 @@ private:
     QLabel* path_ = nullptr;
 };
 
-// The screen for a file that is not a history Quillmark knows.
+// The screen for a file that is not a history Quillmark knows, or for an encrypted iPhone backup still
+// waiting for its password.
 class FailedView : public QWidget {
     Q_OBJECT
 
@@ -77,11 +78,15 @@ public:
 
 signals:
     void openRequested();
+    // "Enter Password…", shown for an encrypted iPhone backup whose password sheet was cancelled.
+    void passwordRequested();
 
 private:
     AppModel& model_;
+    QLabel* heading_ = nullptr;
     QLabel* text_ = nullptr;
     QLabel* path_ = nullptr;
+    QPushButton* password_ = nullptr;
 };
 
 }  // namespace quillmark::app

@@ -119,6 +119,8 @@ void AppModel::setSetting(const QString& key, const QString& value) {
     emit settingChanged(key);
     // The zone decides where days begin, so the dates chosen cover other instants now.
     if (key == QLatin1String("timeZone") && range_ != RangeChoice::all) loadThread();
+    // The names of the contacts file are read when the history opens.
+    if (key == QLatin1String("contactsFile")) load();
 }
 
 // --- loading
@@ -131,11 +133,47 @@ void AppModel::load() {
     }();
     location_ = launch_.environment.location(launch_.messages ? std::optional(utf8(*launch_.messages)) : std::nullopt,
                                              remembered ? std::optional(utf8(*remembered)) : std::nullopt);
-    const int generation = ++loadGeneration_;
-    const HistoryLocation where = location_;
-    onQueue([this, where, generation] {
+    // Names from a vCard file add to the address books of whichever history is opened.
+    if (const QString contacts = setting(QStringLiteral("contactsFile")); !contacts.isEmpty())
+        location_.contactsPaths.emplace_back(utf8(contacts));
+
+    std::vector<IPhoneBackup::Summary> found;
+    if (location_.backup) {
+        found.push_back(*location_.backup);
+        found.insert(found.end(), location_.otherBackups.begin(), location_.otherBackups.end());
+        const auto chosen = std::find_if(found.begin(), found.end(), [&](const IPhoneBackup::Summary& backup) {
+            return !chosenBackup_.isEmpty() && backup.folder == std::filesystem::path(utf8(chosenBackup_));
+        });
+        if (chosen != found.end() && chosen != found.begin()) {
+            location_.backup = *chosen;
+            location_.messagesPath = chosen->folder.string();
+            location_.otherBackups.clear();
+            for (const auto& backup : found)
+                if (backup.folder != chosen->folder) location_.otherBackups.push_back(backup);
+        }
+    }
+    const bool backupsDiffer = [&] {
+        if (found.size() != backups_.size()) return true;
+        for (size_t i = 0; i < found.size(); ++i)
+            if (found[i].folder != backups_[i].folder) return true;
+        return false;
+    }();
+    backups_ = std::move(found);
+    if (backupsDiffer) emit backupsChanged();
+
+    setPasswordRequest({});
+    open(location_, ++loadGeneration_, std::nullopt);
+}
+
+void AppModel::open(HistoryLocation where, int generation, std::optional<std::string> password) {
+    onQueue([this, where = std::move(where), generation, password = std::move(password)]() mutable {
         history_.reset();
-        auto opened = History::open(where);
+        auto opened = History::open(where, [&password]() -> std::optional<std::string> { return password; });
+        // The password has done its work once the key is derived (or failed to be).
+        if (password) {
+            std::fill(password->begin(), password->end(), '\0');
+            password.reset();
+        }
         if (!opened) {
             onMain([this, generation, failure = opened.error()] {
                 if (generation != loadGeneration_) return;
@@ -151,6 +189,7 @@ void AppModel::load() {
             if (generation != loadGeneration_) return;
             accessTimer_.stop();
             opened_ = true;
+            setPasswordRequest({});
             if (!damage_.isEmpty()) {
                 damage_.clear();
                 emit damageChanged();
@@ -165,6 +204,42 @@ void AppModel::load() {
             checkIntegrity(history, generation);
         });
     });
+}
+
+void AppModel::unlock(const QString& password) {
+    if (!passwordRequest_.asked || passwordRequest_.unlocking) return;
+    setPasswordRequest(PasswordRequest{.asked = true, .unlocking = true, .failure = {}});
+    open(location_, ++loadGeneration_, utf8(password));
+}
+
+void AppModel::cancelUnlock() {
+    if (!passwordRequest_.unlocking) return;
+    // A key being derived still finishes on the worker; its outcome no longer counts.
+    ++loadGeneration_;
+    setPasswordRequest(PasswordRequest{.asked = true, .unlocking = false, .failure = {}});
+}
+
+void AppModel::setPasswordRequest(PasswordRequest request) {
+    if (request == passwordRequest_) return;
+    passwordRequest_ = std::move(request);
+    emit passwordRequestChanged();
+}
+
+QString AppModel::openedBackup() const {
+    return location_.backup ? qt(location_.backup->folder.string()) : QString();
+}
+
+QString AppModel::backupTitle(const IPhoneBackup::Summary& backup) const {
+    QString title = qt(backup.deviceName);
+    if (backup.date)
+        title += QStringLiteral(", backed up ") +
+                 QLocale().toString(qtDateTime(*backup.date, qtZone(timeZone())), QLocale::ShortFormat);
+    return title;
+}
+
+void AppModel::openBackup(const QString& folder) {
+    chosenBackup_ = folder;
+    load();
 }
 
 void AppModel::checkIntegrity(std::shared_ptr<History> history, int generation) {
@@ -202,12 +277,21 @@ void AppModel::openFailed(const History::Failure& failure) {
             return;
         case History::Failure::Kind::failed:
         case History::Failure::Kind::damaged:  // opening never checks the pages; damage shows as a bar
-        // An encrypted iPhone backup: the application has no password dialog yet, so the sentence says what
-        // is needed (the command-line tool takes the password).
+            accessTimer_.stop();
+            setPasswordRequest({});
+            setState(State{State::Kind::failed, qt(failure.description()), path});
+            return;
+        // An encrypted iPhone backup: the screen behind the password dialog says so, and stays when the
+        // person cancels; "Try Again" asks once more.
         case History::Failure::Kind::needsPassword:
+            accessTimer_.stop();
+            setState(State{State::Kind::failed, qt(failure.description()), path});
+            setPasswordRequest(PasswordRequest{.asked = true, .unlocking = false, .failure = {}});
+            return;
         case History::Failure::Kind::wrongPassword:
             accessTimer_.stop();
             setState(State{State::Kind::failed, qt(failure.description()), path});
+            setPasswordRequest(PasswordRequest{.asked = true, .unlocking = false, .failure = qt(failure.description())});
             return;
     }
 }
@@ -328,6 +412,7 @@ void AppModel::showCustomDates(QDate start, QDate end) {
 }
 
 void AppModel::openMessages(const QString& path) {
+    chosenBackup_.clear();
     openSettings(launch_.settingsFile)->setValue(QStringLiteral("messagesFolder"), path);
     // The folder chosen now wins over the one named at launch.
     launch_.messages = path;
@@ -335,6 +420,7 @@ void AppModel::openMessages(const QString& path) {
 }
 
 void AppModel::useDefaultMessages() {
+    chosenBackup_.clear();
     setSetting(QStringLiteral("messagesFolder"), {});
     launch_.messages.reset();
     load();

@@ -102,6 +102,33 @@ public:
     // Set when SQLite's integrity check of the opened history found damage: the sentence to show.
     const QString& damage() const { return damage_; }
 
+    // --- encrypted iPhone backups
+    // The password an encrypted backup waits for: asked while the history needs one (also after the person
+    // cancelled the dialog), unlocking while the worker derives the key from the one given, and the sentence
+    // of the last one that did not open it.
+    struct PasswordRequest {
+        bool asked = false;
+        bool unlocking = false;
+        QString failure;
+
+        friend bool operator==(const PasswordRequest&, const PasswordRequest&) = default;
+    };
+    const PasswordRequest& passwordRequest() const { return passwordRequest_; }
+    // Opens the encrypted backup asked for with the password, on the worker. The password is kept only
+    // until the key is derived.
+    void unlock(const QString& password);
+    // Stops waiting for the key being derived; the backup stays asking for its password.
+    void cancelUnlock();
+
+    // The iPhone backups found where the history was looked for, newest first (empty when it is not a
+    // backup), and the folder of the one opened.
+    const std::vector<IPhoneBackup::Summary>& backups() const { return backups_; }
+    QString openedBackup() const;
+    // "Anna's iPhone, backed up 12/3/25, 2:05 PM": the device and the date of a backup, in the zone shown.
+    QString backupTitle(const IPhoneBackup::Summary& backup) const;
+    // Opens another of those backups; the folder remembered stays the one that holds them.
+    void openBackup(const QString& folder);
+
     // --- exports
     // What to export and where: several conversations into the folder `place`, one file (or HTML folder)
     // each; without a batch, the thread shown to the file `place` (for HTML, the folder of the export).
@@ -175,7 +202,8 @@ public:
     // The current time, replaceable for tests.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
-    // The user settings of this run: "meName", "timeZone", "paper", "lastLayout", "messagesFolder".
+    // The user settings of this run: "meName", "timeZone", "paper", "lastLayout", "messagesFolder",
+    // "contactsFile" (a vCard file whose names add to the history's address book).
     QString setting(const QString& key) const;
     // Stores a setting (an empty value removes it) and announces it; a new time zone reloads the thread, whose
     // dates it decides.
@@ -194,6 +222,8 @@ signals:
     void verifyingChanged();
     void verifyResultChanged();
     void settingChanged(const QString& key);
+    void passwordRequestChanged();
+    void backupsChanged();
 
 private:
     friend class WindowSnapshots;
@@ -207,6 +237,9 @@ private:
     void refilter();
     void watchForAccess();
     void checkIntegrity(std::shared_ptr<History> history, int generation);
+    // Opens the history on the worker; its outcome counts while the generation is the latest.
+    void open(HistoryLocation where, int generation, std::optional<std::string> password);
+    void setPasswordRequest(PasswordRequest request);
 
     // Runs a job on the worker thread, in the order given.
     void onQueue(std::function<void()> job);
@@ -231,6 +264,9 @@ private:
     HistoryLocation location_;
     bool verifying_ = false;
     std::optional<VerifyResult> verifyResult_;
+    PasswordRequest passwordRequest_;
+    std::vector<IPhoneBackup::Summary> backups_;
+    QString chosenBackup_;  // the backup picked among several; empty: the newest
     int verifyToken_ = 0;
     // Exports under way, stopped when the model goes.
     std::vector<std::weak_ptr<ExportRun::Shared>> runs_;

@@ -24,8 +24,10 @@ QVariant ConversationListModel::data(const QModelIndex& index, int role) const {
 }
 
 int ConversationListModel::row(const QString& id) const {
+    // The rows may still be those of the list before (the model announces a new list before it filters it).
+    const auto& conversations = model_.conversations();
     for (size_t i = 0; i < rows_.size(); ++i)
-        if (qt(model_.conversations()[size_t(rows_[i])].id) == id) return int(i);
+        if (size_t(rows_[i]) < conversations.size() && qt(conversations[size_t(rows_[i])].id) == id) return int(i);
     return -1;
 }
 

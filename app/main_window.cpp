@@ -61,6 +61,7 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent)
     connect(access_, &AccessView::openRequested, this, &MainWindow::chooseMessagesFolder);
     connect(missing_, &MissingView::openRequested, this, &MainWindow::chooseMessagesFolder);
     connect(failed_, &FailedView::openRequested, this, &MainWindow::chooseMessagesFolder);
+    connect(failed_, &FailedView::passwordRequested, this, &MainWindow::askPassword);
 
     browser_ = new QSplitter(Qt::Horizontal);
     browser_->setObjectName(QStringLiteral("browser"));
@@ -84,6 +85,7 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent)
     connect(&model_, &AppModel::threadChanged, this, &MainWindow::updateExport);
     connect(&model_, &AppModel::damageChanged, this, &MainWindow::updateExport);
     connect(&model_, &AppModel::settingChanged, this, &MainWindow::takeSetting);
+    connect(&model_, &AppModel::passwordRequestChanged, this, &MainWindow::followPasswordRequest);
     showState();
     updateExport();
 }
@@ -107,6 +109,7 @@ void MainWindow::makeMenus() {
     connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(open_);
+    file->addMenu(sidebar_->backupsMenu());
     file->addSeparator();
     file->addAction(export_);
     file->addAction(verify_);
@@ -238,6 +241,23 @@ void MainWindow::verifyFile(const QString& path) {
     connect(sheet, &VerifySheet::anotherRequested, this, &MainWindow::verifyExport);
     verifySheet_ = sheet;
     sheet->open();
+}
+
+void MainWindow::followPasswordRequest() {
+    // The sheet comes up each time a history starts asking; cancelled, it comes back from the failure screen.
+    const bool asked = model_.passwordRequest().asked;
+    if (asked && !passwordAsked_) askPassword();
+    passwordAsked_ = asked;
+}
+
+PasswordSheet* MainWindow::askPassword() {
+    if (!model_.passwordRequest().asked) return nullptr;
+    if (passwordSheet_) return passwordSheet_;
+    auto* sheet = new PasswordSheet(model_, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    passwordSheet_ = sheet;
+    sheet->open();
+    return sheet;
 }
 
 SettingsWindow* MainWindow::openSettings() {

@@ -18,6 +18,7 @@
 #include "app/app_model.h"
 #include "app/detail_pane.h"
 #include "app/export_sheet.h"
+#include "app/password_sheet.h"
 #include "app/settings_window.h"
 #include "app/sidebar.h"
 #include "app/thumbnails.h"
@@ -45,6 +46,7 @@ public:
     Thumbnails& thumbnails() { return thumbnails_; }
     ExportSheet* exportSheet() const { return exportSheet_; }
     VerifySheet* verifySheet() const { return verifySheet_; }
+    PasswordSheet* passwordSheet() const { return passwordSheet_; }
     SettingsWindow* settingsWindow() const { return settings_; }
 
     // "Open Messages Folder…": a folder dialog; the chosen folder is remembered and opened.
@@ -55,6 +57,8 @@ public:
     void verifyExport();
     // Verifies the PDF at `path` in the verify sheet (a PDF dropped on the window).
     void verifyFile(const QString& path);
+    // The password sheet over the window, while the history is an encrypted backup that asks for one.
+    PasswordSheet* askPassword();
     // "Settings…": the settings window, raised when it is open already.
     SettingsWindow* openSettings();
     // "Quillmark Help" and "Privacy": the page installed with the application, in the browser.
@@ -79,6 +83,7 @@ private:
     void updateExport();
     void editCommand(const char* slot);
     void takeSetting(const QString& key);
+    void followPasswordRequest();
     // The one local PDF file a drag carries; empty for anything else.
     QString droppedPDF(const QMimeData* data) const;
 
@@ -99,6 +104,8 @@ private:
     QMenu* dates_menu_ = nullptr;
     QPointer<ExportSheet> exportSheet_;
     QPointer<VerifySheet> verifySheet_;
+    QPointer<PasswordSheet> passwordSheet_;
+    bool passwordAsked_ = false;
     QPointer<SettingsWindow> settings_;
 };
 

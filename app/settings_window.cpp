@@ -42,6 +42,10 @@ SettingsWindow::SettingsWindow(AppModel& model, QWidget* parent) : QWidget(paren
         return QFileDialog::getExistingDirectory(this, QStringLiteral("Messages Folder"), QDir::homePath(),
                                                  QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     };
+    askForContacts = [this] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Contacts File"), QDir::homePath(),
+                                            QStringLiteral("vCard file (*.vcf *.vcard)"));
+    };
     auto* closeAction = new QAction(this);
     closeAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
@@ -132,6 +136,31 @@ SettingsWindow::SettingsWindow(AppModel& model, QWidget* parent) : QWidget(paren
     folderButtons->addStretch();
     folder->addLayout(folderButtons);
 
+    QVBoxLayout* contacts = addGroup(column, QStringLiteral("Contacts file"),
+                                     QStringLiteral("A vCard file (.vcf) exported from an address book: its names "
+                                                    "add to those of the Messages history."));
+    contacts_ = new QLabel;
+    contacts_->setObjectName(QStringLiteral("contactsFile"));
+    contacts_->setTextFormat(Qt::PlainText);
+    contacts_->setWordWrap(true);
+    contacts_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    contacts->addWidget(contacts_);
+    auto* contactsButtons = new QHBoxLayout;
+    auto* chooseContacts = new QPushButton(QStringLiteral("Choose…"));
+    chooseContacts->setObjectName(QStringLiteral("chooseContacts"));
+    connect(chooseContacts, &QPushButton::clicked, this, [this] {
+        const QString chosen = askForContacts();
+        if (!chosen.isEmpty()) model_.setSetting(QStringLiteral("contactsFile"), chosen);
+    });
+    removeContacts_ = new QPushButton(QStringLiteral("Remove"));
+    removeContacts_->setObjectName(QStringLiteral("removeContacts"));
+    connect(removeContacts_, &QPushButton::clicked, this,
+            [this] { model_.setSetting(QStringLiteral("contactsFile"), {}); });
+    contactsButtons->addWidget(chooseContacts);
+    contactsButtons->addWidget(removeContacts_);
+    contactsButtons->addStretch();
+    contacts->addLayout(contactsButtons);
+
     column->addWidget(separatorLine());
     QVBoxLayout* privacy = addGroup(column, QStringLiteral("Privacy"));
     privacy->addWidget(textLabel(QStringLiteral("Quillmark reads the Messages history read-only and keeps nothing. No "
@@ -193,6 +222,9 @@ void SettingsWindow::showFolder() {
     folder_->setText(chosen.isEmpty() ? QStringLiteral("Default: ") + QFileInfo(model_.defaultMessagesPath()).absolutePath()
                                       : chosen);
     useDefault_->setEnabled(!chosen.isEmpty());
+    const QString contacts = model_.setting(QStringLiteral("contactsFile"));
+    contacts_->setText(contacts.isEmpty() ? QStringLiteral("None") : contacts);
+    removeContacts_->setEnabled(!contacts.isEmpty());
 }
 
 void SettingsWindow::chooseZone(const QModelIndex& index) {

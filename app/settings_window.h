@@ -1,8 +1,8 @@
 // SettingsWindow: the user's settings, each stored as soon as it changes (no "Apply"): how the owner's own
 // messages are signed in exports, the time zone of every date shown and exported (filtered from every zone
-// ICU knows), the paper of PDF exports, and the Messages folder opened at start. Then what Quillmark keeps and
-// what it sends (nothing), and how this build is updated. Sections are a column of titled groups, so that a
-// later setting is one more group.
+// ICU knows), the paper of PDF exports, the Messages folder opened at start, and a vCard file whose names add
+// to the history's. Then what Quillmark keeps and what it sends (nothing), and how this build is updated.
+// Sections are a column of titled groups, so that a later setting is one more group.
 //
 //   auto* settings = new SettingsWindow(model, window);
 //   settings->show();
@@ -36,9 +36,13 @@ public:
     QComboBox* paperChoice() const { return paper_; }
     QLabel* folderPath() const { return folder_; }
     QPushButton* useDefaultButton() const { return useDefault_; }
+    QLabel* contactsPath() const { return contacts_; }
+    QPushButton* removeContactsButton() const { return removeContacts_; }
 
     // Asks for a Messages folder; an empty text when cancelled. The desktop's folder dialog by default.
     std::function<QString()> askForFolder;
+    // Asks for a vCard file; an empty text when cancelled. The desktop's file dialog by default.
+    std::function<QString()> askForContacts;
 
     // The zones offered after the computer's own: every canonical zone ICU knows, in order.
     static QStringList knownZones();
@@ -66,6 +70,8 @@ private:
     QComboBox* paper_;
     QLabel* folder_;
     QPushButton* useDefault_;
+    QLabel* contacts_;
+    QPushButton* removeContacts_;
 };
 
 }  // namespace quillmark::app

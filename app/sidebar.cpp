@@ -1,9 +1,11 @@
 #include "app/sidebar.h"
 
+#include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QVBoxLayout>
 
 #include "app/conversation_delegate.h"
+#include "app/qt_text.h"
 #include "app/symbols.h"
 #include "app/theme.h"
 
@@ -15,6 +17,24 @@ Sidebar::Sidebar(AppModel& model, std::shared_ptr<const ViewDates> dates, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 8, 0, 0);
     layout->setSpacing(6);
+
+    backupsMenu_ = new QMenu(QStringLiteral("iPhone Backups"), this);
+    backupsMenu_->setObjectName(QStringLiteral("backupsMenu"));
+    backups_ = new QToolButton;
+    backups_->setObjectName(QStringLiteral("backups"));
+    backups_->setMenu(backupsMenu_);
+    backups_->setPopupMode(QToolButton::InstantPopup);
+    backups_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    backups_->setAutoRaise(true);
+    backups_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    backups_->setToolTip(QStringLiteral("Other iPhone backups in this folder"));
+    auto* backupsRow = new QHBoxLayout;
+    backupsRow->setContentsMargins(8, 0, 8, 0);
+    backupsRow->addWidget(backups_);
+    layout->addLayout(backupsRow);
+    connect(&model_, &AppModel::backupsChanged, this, &Sidebar::showBackups);
+    connect(&model_, &AppModel::stateChanged, this, &Sidebar::showBackups);
+    showBackups();
 
     search_ = new QLineEdit;
     search_->setObjectName(QStringLiteral("search"));
@@ -79,6 +99,29 @@ void Sidebar::takeSelection() {
     for (const QModelIndex& index : list_->selectionModel()->selectedIndexes())
         selection.insert(index.data(ConversationListModel::IdRole).toString());
     model_.setSelection(std::move(selection));
+}
+
+void Sidebar::showBackups() {
+    backupsMenu_->clear();
+    const auto& backups = model_.backups();
+    const QString opened = model_.openedBackup();
+    QString current;
+    for (const IPhoneBackup::Summary& backup : backups) {
+        const QString folder = qt(backup.folder.string());
+        const QString title = model_.backupTitle(backup);
+        QAction* action = backupsMenu_->addAction(title);
+        action->setCheckable(true);
+        action->setChecked(folder == opened);
+        if (folder == opened) current = title;
+        connect(action, &QAction::triggered, this, [this, folder] {
+            if (folder != model_.openedBackup()) model_.openBackup(folder);
+        });
+    }
+    // One backup alone leaves nothing to choose.
+    const bool several = backups.size() > 1;
+    backupsMenu_->menuAction()->setVisible(several);
+    backups_->setVisible(several);
+    backups_->setText(current);
 }
 
 }  // namespace quillmark::app

@@ -1,11 +1,15 @@
 // Sidebar: the search field ("Search") over the list of conversations the search lets through. Several
-// conversations may be chosen; the list's choice is the model's selection, both ways.
+// conversations may be chosen; the list's choice is the model's selection, both ways. Where the history was
+// looked for in a folder of several iPhone backups, a button over the search names the one open (device and
+// date) and its menu opens another; the same menu is the File menu's "iPhone Backups".
 #pragma once
 
 #include <memory>
 
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QToolButton>
 #include <QWidget>
 
 #include "app/app_model.h"
@@ -23,14 +27,19 @@ public:
     QLineEdit* searchField() const { return search_; }
     QListView* list() const { return list_; }
     ConversationListModel& listModel() { return rows_; }
+    QToolButton* backupsButton() const { return backups_; }
+    QMenu* backupsMenu() const { return backupsMenu_; }
 
 private:
     void showSelection();
     void takeSelection();
+    void showBackups();
 
     AppModel& model_;
     ConversationListModel rows_;
     QLineEdit* search_;
+    QToolButton* backups_;
+    QMenu* backupsMenu_;
     QListView* list_;
     bool syncing_ = false;
 };

@@ -315,6 +315,42 @@ int WindowSnapshots::run(const QString& folder) {
     settle();
     capture(QStringLiteral("11-settings"), nullptr, settings);
     settings->close();
+
+    // 12 and 13: the password sheet over an encrypted iPhone backup, as the model answers the engine's
+    // failures (the sample is no backup), and the sheet after a password that does not open it.
+    History::Failure locked;
+    locked.kind = History::Failure::Kind::needsPassword;
+    locked.path = utf8(temp.filePath(QStringLiteral("Backup/00008110-001A2B3C4D5E")));
+    locked.detail = "This iPhone backup is encrypted. Enter the password that was set for its backups.";
+    model.location_ = HistoryLocation{};
+    model.location_.messagesPath = locked.path;
+    model.openFailed(locked);
+    settle();
+    PasswordSheet* password = window.passwordSheet();
+    if (!password) {
+        report << QStringLiteral("FAIL 12-password: no password sheet");
+    } else {
+        capture(QStringLiteral("12-password"), password);
+        History::Failure wrong = locked;
+        wrong.kind = History::Failure::Kind::wrongPassword;
+        wrong.detail = "The password doesn't open this iPhone backup. It is the password set for encrypted backups "
+                       "of this iPhone, not the iPhone's passcode.";
+        model.openFailed(wrong);
+        settle();
+        capture(QStringLiteral("13-password-wrong"), password);
+        password->reject();
+        settle();
+    }
+
+    // 14: nothing at the place looked for, with the ways to get a history.
+    History::Failure missing;
+    missing.kind = History::Failure::Kind::missing;
+    missing.path = refused.path;
+    model.location_.messagesPath = missing.path;
+    model.openFailed(missing);
+    settle();
+    if (window.screen() != MainWindow::Screen::missing) report << QStringLiteral("FAIL 14-missing: no missing screen");
+    capture(QStringLiteral("14-missing"));
     window.close();
     return finish();
 }

@@ -2,6 +2,7 @@
 // search, the dates and the file names.
 #include <sys/stat.h>
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -49,6 +50,7 @@ private slots:
     void search();
     void dateRanges();
     void fileNamesAndArguments();
+    void contactsFileNamesConversations();
 };
 
 void AppModelTest::statesOfTheSampleHistory() {
@@ -237,6 +239,28 @@ void AppModelTest::fileNamesAndArguments() {
     const auto parsed = Arguments::parse({"quillmark", "--messages", "/evidence", "--snapshot-windows"});
     QCOMPARE(parsed.messages, std::optional<QString>(QStringLiteral("/evidence")));
     QVERIFY(!parsed.snapshotWindows);  // an option given last is ignored
+}
+
+void AppModelTest::contactsFileNamesConversations() {
+    HistoryFixture fixture(twoConversations());
+    QTemporaryDir temp;
+    const QString card = temp.filePath(QStringLiteral("people.vcf"));
+    QFile file(card);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Vera Card\r\nN:Card;Vera;;;\r\nTEL:+1 555 123 0001\r\nEND:VCARD\r\n");
+    file.close();
+    auto model = makeModel(temp, qt(fixture.data().string()));
+    QVERIFY(loaded(*model));
+    const auto titled = [&](const QString& title) {
+        const auto& titles = model->conversationList().titles;
+        return std::find(titles.begin(), titles.end(), title) != titles.end();
+    };
+    QVERIFY(!titled(QStringLiteral("Vera Card")));
+    // Choosing the file reopens the history with its names; removing it reopens it without them.
+    model->setSetting(QStringLiteral("contactsFile"), card);
+    QVERIFY(waitFor([&] { return model->state().kind == Kind::ready && titled(QStringLiteral("Vera Card")); }));
+    model->setSetting(QStringLiteral("contactsFile"), {});
+    QVERIFY(waitFor([&] { return model->state().kind == Kind::ready && !titled(QStringLiteral("Vera Card")); }));
 }
 
 }  // namespace quillmark::app
