@@ -205,15 +205,7 @@ BlockList blocks(const RenderInput& input, double contentWidth, double contentHe
         // text is a message of its own, and carrying it over would leave most of a page empty.
         const bool captioned = !m.text.empty() && m.text.size() <= captionLength && !m.appKind;
         // Two photos or more are a grid of squares, in the place of the first; each picture is made once.
-        std::vector<PictureRef> photos(m.attachments.size());
-        size_t photoCount = 0;
-        for (size_t i = 0; i < m.attachments.size(); ++i) {
-            const Attachment& a = m.attachments[i];
-            if (a.isAvailable && a.kind() == AttachmentKind::image) {
-                photos[i] = input.printablePicture(a, pictureSize);
-                if (photos[i]) ++photoCount;
-            }
-        }
+        const auto [photos, photoCount] = input.printablePhotos(m.attachments, pictureSize);
         const bool gridded = photoCount >= 2;
         const int columns = gridColumns(photoCount);
         const double gridWidth = contentWidth * photoFraction;

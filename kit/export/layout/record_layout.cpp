@@ -153,15 +153,7 @@ BlockRef messageRow(const Message& m, int& number, const RenderInput& input, con
     if (m.appKind) parts.push_back(textBlock("[" + *m.appKind + "]", bodyItalic(), Ink::secondary));
     // Two photos or more are a grid of whole pictures with their captions, in the place of the first; each
     // picture is made once.
-    std::vector<PictureRef> photos(m.attachments.size());
-    size_t photoCount = 0;
-    for (size_t i = 0; i < m.attachments.size(); ++i) {
-        const Attachment& a = m.attachments[i];
-        if (a.isAvailable && a.kind() == AttachmentKind::image) {
-            photos[i] = input.printablePicture(a, pictureSize);
-            if (photos[i]) ++photoCount;
-        }
-    }
+    const auto [photos, photoCount] = input.printablePhotos(m.attachments, pictureSize);
     const bool gridded = photoCount >= 2;
     const int columns = gridColumns(photoCount);
     const double rightWidth = contentWidth - leftColumns;

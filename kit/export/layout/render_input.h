@@ -40,6 +40,14 @@ struct RenderInput {
     // printablePicture: the attachment's picture at most maxPixels on its longer side, passed through JPEG
     // at the PDF quality; null when the attachment has none.
     PictureRef printablePicture(const Attachment& attachment, int maxPixels) const;
+
+    // printablePhotos: the printable picture of each available image among the attachments, in their
+    // order (null for the others), and how many there are: two or more make a grid.
+    struct Photos {
+        std::vector<PictureRef> pictures;
+        size_t count = 0;
+    };
+    Photos printablePhotos(const std::vector<Attachment>& attachments, int maxPixels) const;
 };
 
 }  // namespace quillmark
