@@ -7,6 +7,7 @@
 #include "export/attachment_media.h"
 #include "export/csv/csv_exporter.h"
 #include "export/export_names.h"
+#include "export/html/batch_index.h"
 #include "export/html/html_exporter.h"
 #include "export/pdf/pdf_renderer.h"
 
@@ -202,6 +203,7 @@ tl::expected<Exported, Failure> run(History& history, const Request& request, co
     Steps steps(progress, static_cast<int>(total));
     Exported exported;
     exported.url = place;
+    std::vector<BatchIndex::Entry> index;
     for (size_t i = 0; i < total; ++i) {
         const double from = double(i) / double(total), span = 1.0 / double(total);
         std::optional<MessageThread> loaded;
@@ -233,8 +235,20 @@ tl::expected<Exported, Failure> run(History& history, const Request& request, co
         exported.messages += file->messages;
         exported.skippedFiles += file->skippedFiles;
         ++exported.count;
+        if (batch && request.format == ExportFormat::html)
+            index.push_back({thread.conversation.title(nameLocale), file->url.filename().string(), file->messages,
+                             thread.firstDate(), thread.lastDate()});
         if (written) written(*file);
         exported.files.push_back(std::move(*file));
+    }
+    // A batch of HTML folders opens as one: a page beside them lists and links them. It never replaces
+    // anything of the user's: a taken name gets the next free one.
+    if (!index.empty()) {
+        const fs::path page = place / ExportNames::freeName(place, BatchIndex::stem, ".html");
+        if (auto allowed = checkDestination(history.protectedPlaces(), page, false); !allowed)
+            return tl::unexpected(allowed.error());
+        if (auto saved = AtomicFile::write(page, BatchIndex::page(index, request.options)); !saved)
+            return tl::unexpected(failure(Failure::Kind::write, saved.error().description()));
     }
     if (!batch) {
         const File& only = exported.files.front();

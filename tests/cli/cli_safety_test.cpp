@@ -60,7 +60,10 @@ TEST(CLISafety, TextFromTheHistoryCannotDriveTheTerminalOrNameFiles) {
                       (fixture.temp() / "html").string()})
                   .status,
               0);
-    const std::string page = testing::readFile(fs::directory_iterator(fixture.temp() / "html")->path() / "index.html");
+    fs::path exportFolder;  // the conversation's folder, beside the batch's own index page
+    for (const auto& entry : fs::directory_iterator(fixture.temp() / "html"))
+        if (entry.is_directory()) exportFolder = entry.path();
+    const std::string page = testing::readFile(exportFolder / "index.html");
     EXPECT_NE(page.find("<h2>No date</h2><p class=\"t\"><b>no date</b> no date</p>"), std::string::npos) << page;
     EXPECT_NE(page.find("nuland\uFFFDbroken"), std::string::npos);
     EXPECT_EQ(page.find('\0'), std::string::npos);

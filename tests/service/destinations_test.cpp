@@ -121,6 +121,26 @@ TEST_F(Destinations, BatchNamesTakeTheNextFreeNumberAndNoTemporaryFileStays) {
     EXPECT_EQ(names.size(), 5u);  // two exports, twice, and the leftover
 }
 
+// A batch of HTML folders gets a page that links each of them, named so that nothing of the user's goes.
+TEST_F(Destinations, AnHTMLBatchLinksItsFoldersFromAPageBesideThem) {
+    const fs::path folder = fixture.temp() / "site";
+    fixture.temp().write("site/index.html", "my home page");
+    const auto exported = ExportService::run(*history, request(ExportFormat::html, std::nullopt, folder));
+    ASSERT_TRUE(exported) << exported.error().description();
+    EXPECT_EQ(testing::readFile(folder / "index.html"), "my home page");
+    const std::string page = testing::readFile(folder / "index 2.html");
+    for (const auto& file : exported->files) {
+        std::string href = file.url.filename().string() + "/index.html";
+        for (size_t at; (at = href.find(' ')) != std::string::npos;) href.replace(at, 1, "%20");
+        EXPECT_NE(page.find("href=\"" + href + "\""), std::string::npos) << href << "\n" << page;
+        EXPECT_TRUE(fs::exists(file.url / "index.html"));
+    }
+    EXPECT_NE(page.find("1 message \u00b7 "), std::string::npos) << page;
+    // One page per batch: exports to a file or one folder make none.
+    ASSERT_TRUE(ExportService::run(*history, request(ExportFormat::html, fixture.temp() / "one")));
+    EXPECT_FALSE(fs::exists(fixture.temp() / "one" / "index 2.html"));
+}
+
 TEST_F(Destinations, ACancelledExportStopsAndLeavesNoFile) {
     for (const ExportFormat format : {ExportFormat::pdf, ExportFormat::csv, ExportFormat::html}) {
         const fs::path out = fixture.temp() / ("cancelled." + std::string(format.rawValue()));
