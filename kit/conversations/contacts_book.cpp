@@ -78,6 +78,17 @@ std::optional<std::vector<uint8_t>> recordThumbnail(const Statement& row) {
     return data;
 }
 
+// addPeople: a card for each row of people (key, first, last, organisation, nickname, thumbnail) that has a
+// number or an e-mail address; a database that stops answering keeps the cards read until then.
+void addPeople(ContactsBook& book, Statement& row, const OwnerValues& phones, const OwnerValues& emails) {
+    (void)row.forEachRow([&] {
+        const int64_t key = row.int64(0);
+        const auto& keyPhones = valuesOf(phones, key);
+        const auto& keyEmails = valuesOf(emails, key);
+        if (!keyPhones.empty() || !keyEmails.empty()) book.add(recordName(row), keyPhones, keyEmails, recordThumbnail(row));
+    });
+}
+
 }  // namespace
 
 std::vector<fs::path> ContactsBook::defaultDatabaseURLs() {
@@ -134,16 +145,7 @@ void ContactsBook::loadDatabase(const fs::path& path, int& recordDatabases) {
 
     auto statement = database.prepare(recordQuery(columns ? *columns : std::set<std::string>{}));
     if (!statement) return;
-    Statement& row = **statement;
-    while (true) {
-        auto stepped = row.step();
-        if (!stepped || !*stepped) break;
-        const int64_t key = row.int64(0);
-        const auto& keyPhones = valuesOf(phones, key);
-        const auto& keyEmails = valuesOf(emails, key);
-        if (keyPhones.empty() && keyEmails.empty()) continue;
-        add(recordName(row), keyPhones, keyEmails, recordThumbnail(row));
-    }
+    addPeople(*this, **statement, phones, emails);
 }
 
 // A vCard file, as address books export them: read as a regular file of limited size, never waited on.
@@ -166,16 +168,7 @@ void ContactsBook::loadPhoneDatabase(SQLiteDatabase& database) {
     const OwnerValues emails = valuesByOwner(database, "SELECT record_id, value FROM ABMultiValue WHERE property = 4");
     auto statement = database.prepare("SELECT ROWID, First, Last, Organization, Nickname, NULL FROM ABPerson");
     if (!statement) return;
-    Statement& row = **statement;
-    while (true) {
-        auto stepped = row.step();
-        if (!stepped || !*stepped) break;
-        const int64_t key = row.int64(0);
-        const auto& keyPhones = valuesOf(phones, key);
-        const auto& keyEmails = valuesOf(emails, key);
-        if (keyPhones.empty() && keyEmails.empty()) continue;
-        add(recordName(row), keyPhones, keyEmails);
-    }
+    addPeople(*this, **statement, phones, emails);
 }
 
 bool ContactsBook::loadFromContactsFramework() {
