@@ -8,6 +8,7 @@
 #include "app/conversation_list_model.h"
 #include "app/qt_text.h"
 #include "app/theme.h"
+#include "app/widgets.h"
 #include "core/locale.h"
 #include "export/formats.h"
 
@@ -17,17 +18,6 @@ namespace {
 
 constexpr int padding = 10;
 constexpr int inset = 6;  // between the list's edge and a chosen row's rounded background
-
-QFont scaled(const QFont& base, double factor, QFont::Weight weight = QFont::Normal) {
-    QFont font = base;
-    if (font.pointSizeF() > 0) {
-        font.setPointSizeF(font.pointSizeF() * factor);
-    } else {
-        font.setPixelSize(int(font.pixelSize() * factor));
-    }
-    font.setWeight(weight);
-    return font;
-}
 
 }  // namespace
 
@@ -41,7 +31,7 @@ QString ConversationDelegate::messageCount(int64_t count) {
 }
 
 QSize ConversationDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    const QFontMetrics title(scaled(option.font, 1.0, QFont::DemiBold)), small(scaled(option.font, 0.9));
+    const QFontMetrics title(scaledFont(option.font, 1.0, QFont::DemiBold)), small(scaledFont(option.font, 0.9));
     if (compact_) return {200, std::max(40, title.height()) + 2 * 6};
     return {200, padding * 2 + title.height() + 2 + small.height() * 2 + 1};
 }
@@ -70,7 +60,7 @@ void ConversationDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     QColor secondary = chosen ? theme.onAccent : theme.secondaryText;
     if (chosen) secondary.setAlphaF(0.85f);
 
-    const QFont titleFont = scaled(option.font, 1.0, QFont::DemiBold), smallFont = scaled(option.font, 0.9);
+    const QFont titleFont = scaledFont(option.font, 1.0, QFont::DemiBold), smallFont = scaledFont(option.font, 0.9);
     const QFontMetrics titleMetrics(titleFont), smallMetrics(smallFont);
 
     if (compact_) {
