@@ -39,21 +39,5 @@ TEST(AttachmentKindRules, FirstMatchingRuleDecides) {
             << c.mime.value_or("-") << " " << c.uti.value_or("-") << " " << c.name;
 }
 
-TEST(Attachment, KindIsComputedAtConstruction) {
-    Attachment a{"g", "/tmp/a.heic", "a.heic", std::nullopt, "public.heic", 10, false, true};
-    EXPECT_EQ(a.kind(), AttachmentKind::image);
-    Attachment b{"g", std::nullopt, "notes.txt", "text/plain", std::nullopt, 10, false, false};
-    EXPECT_EQ(b.kind(), AttachmentKind::file);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a, (Attachment{"g", "/tmp/a.heic", "a.heic", std::nullopt, "public.heic", 10, false, true}));
-}
-
-TEST(AttachmentKind, RawValuesRoundTrip) {
-    for (auto kind : {AttachmentKind::image, AttachmentKind::video, AttachmentKind::audio, AttachmentKind::file})
-        EXPECT_EQ(AttachmentKind::fromRaw(AttachmentKind(kind).rawValue()), AttachmentKind(kind));
-    EXPECT_EQ(AttachmentKind(AttachmentKind::audio).rawValue(), "audio");
-    EXPECT_EQ(AttachmentKind::fromRaw("Image"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace quillmark

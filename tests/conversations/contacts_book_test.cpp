@@ -90,12 +90,6 @@ TEST(ContactsBookAdd, RejectsBlankNamesAndCardsWithoutAddresses) {
     EXPECT_EQ(book.card("+15551234567"), book.cards()[0]);
 }
 
-TEST(ContactsBookDigits, KeepsOnlyASCIIDigits) {
-    EXPECT_EQ(ContactsBook::digits("+1 (555) 123-4567"), "15551234567");
-    EXPECT_EQ(ContactsBook::digits("\xD9\xA5\xD9\xA5 12"), "12");  // Arabic-Indic digits are dropped
-    EXPECT_EQ(ContactsBook::digits("abc"), "");
-}
-
 // An address-book database with the tables and columns the book reads, in the shape the real one has.
 class AddressBookFile {
 public:
@@ -275,18 +269,6 @@ TEST_F(HomeFolder, DefaultDatabasesAreTheMainOneThenEachSource) {
     EXPECT_EQ(found[0], main);
     EXPECT_EQ(std::set<std::filesystem::path>(found.begin() + 1, found.end()),
               (std::set<std::filesystem::path>{a, c}));
-}
-
-TEST_F(HomeFolder, NoHomeMeansNoDatabases) {
-    home_.write("Library/Application Support/AddressBook/AddressBook-v22.abcddb", "m");
-    unsetenv("HOME");
-    EXPECT_TRUE(ContactsBook::defaultDatabaseURLs().empty());
-}
-
-TEST(ContactsBook, NoContactsServiceOnThisPlatform) {
-    ContactsBook book;
-    EXPECT_FALSE(book.loadFromContactsFramework());
-    EXPECT_TRUE(book.isEmpty());
 }
 
 }  // namespace

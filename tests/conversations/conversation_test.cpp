@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "conversations/date_range.h"
-#include "conversations/message_thread.h"
 
 namespace quillmark {
 namespace {
@@ -22,33 +21,31 @@ const Participant dora{"+15551230004", "Dora"};
 const Participant eve{"+15551230005", "Eve"};
 const Participant unnamed{"+15551230009", std::nullopt};
 
-TEST(ConversationTitle, GroupNameWinsUnlessEmpty) {
-    EXPECT_EQ(with({anna, ben}, "Book club").title("en_US"), "Book club");
-    EXPECT_EQ(with({anna, ben}, "").title("en_US"), "Anna and Ben");
-}
-
-TEST(ConversationTitle, NoOrOneParticipant) {
-    EXPECT_EQ(with({}).title("en_US"), "Unknown");
-    EXPECT_EQ(with({anna}).title("en_US"), "Anna Berg");
-    EXPECT_EQ(with({unnamed}).title("en_US"), "+1 (555) 123-0009");
-}
-
-TEST(ConversationTitle, TwoOrThreeShortNamesAsALocaleList) {
-    EXPECT_EQ(with({anna, ben}).title("en_US"), "Anna and Ben");
-    EXPECT_EQ(with({anna, ben, cleo}).title("en_US"), "Anna, Ben, and Cleo");
-    EXPECT_EQ(with({anna, ben, cleo}).title("en_GB"), "Anna, Ben and Cleo");
-    EXPECT_EQ(with({anna, ben, cleo}).title("de_DE"), "Anna, Ben und Cleo");
-    EXPECT_EQ(with({anna, unnamed}).title("en_US"), "Anna and +1 (555) 123-0009");
-    // A name that is present but empty is used as it is.
-    EXPECT_EQ(with({anna, Participant{"x@example.com", ""}}).title("en_US"), "Anna and ");
-    // Switching locales between calls must not reuse the previous locale's words.
-    EXPECT_EQ(with({anna, ben}).title("fr_FR"), "Anna et Ben");
-    EXPECT_EQ(with({anna, ben}).title("en_US"), "Anna and Ben");
-}
-
-TEST(ConversationTitle, FourOrMoreCountTheOthers) {
-    EXPECT_EQ(with({anna, ben, cleo, dora}).title("en_US"), "Anna, Ben and 2 others");
-    EXPECT_EQ(with({anna, ben, cleo, dora, eve}).title("de_DE"), "Anna, Ben and 3 others");
+TEST(ConversationTitle, GroupNameElseNamesAsALocaleListElseTheOthersCounted) {
+    struct Case {
+        Conversation conversation;
+        const char* locale;
+        const char* title;
+    };
+    const Case cases[] = {
+        {with({anna, ben}, "Book club"), "en_US", "Book club"},
+        {with({anna, ben}, ""), "en_US", "Anna and Ben"},
+        {with({}), "en_US", "Unknown"},
+        {with({anna}), "en_US", "Anna Berg"},
+        {with({unnamed}), "en_US", "+1 (555) 123-0009"},
+        {with({anna, ben, cleo}), "en_US", "Anna, Ben, and Cleo"},
+        {with({anna, ben, cleo}), "en_GB", "Anna, Ben and Cleo"},
+        {with({anna, ben, cleo}), "de_DE", "Anna, Ben und Cleo"},
+        {with({anna, unnamed}), "en_US", "Anna and +1 (555) 123-0009"},
+        // A name that is present but empty is used as it is.
+        {with({anna, Participant{"x@example.com", ""}}), "en_US", "Anna and "},
+        // Switching locales between calls must not reuse the previous locale's words.
+        {with({anna, ben}), "fr_FR", "Anna et Ben"},
+        {with({anna, ben}), "en_US", "Anna and Ben"},
+        {with({anna, ben, cleo, dora}), "en_US", "Anna, Ben and 2 others"},
+        {with({anna, ben, cleo, dora, eve}), "de_DE", "Anna, Ben and 3 others"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.conversation.title(c.locale), c.title) << c.locale << " " << c.title;
 }
 
 TEST(ConversationParticipantsLine, NamesWithFormattedAddresses) {
@@ -76,35 +73,6 @@ TEST(DateRange, BoundsAreInclusiveAndOptional) {
     EXPECT_FALSE((DateRange{t, std::nullopt}).contains(before));
     EXPECT_TRUE((DateRange{std::nullopt, t}).contains(before));
     EXPECT_FALSE((DateRange{std::nullopt, t}).contains(after));
-}
-
-Message message(double seconds, size_t attachments) {
-    Message m;
-    m.date = Date::fromSeconds(seconds);
-    m.attachments.resize(attachments);
-    return m;
-}
-
-TEST(MessageThread, DatesAndAttachmentCountFollowTheMessages) {
-    MessageThread thread;
-    EXPECT_EQ(thread.firstDate(), std::nullopt);
-    EXPECT_EQ(thread.lastDate(), std::nullopt);
-    EXPECT_EQ(thread.attachmentCount(), 0);
-
-    // Database order, not date order, decides which message is first.
-    thread.messages = {message(200, 2), message(100, 0), message(300, 3)};
-    EXPECT_EQ(thread.firstDate(), Date::fromSeconds(200));
-    EXPECT_EQ(thread.lastDate(), Date::fromSeconds(300));
-    EXPECT_EQ(thread.attachmentCount(), 5);
-}
-
-TEST(Message, ComputedFlagsFollowTheirDates) {
-    Message m;
-    EXPECT_FALSE(m.isUnsent() || m.isEdited() || m.isEvent());
-    m.unsentAt = Date::fromSeconds(1);
-    m.editedAt = Date::fromSeconds(2);
-    m.event = "";  // an event sentence may be empty and still marks an event
-    EXPECT_TRUE(m.isUnsent() && m.isEdited() && m.isEvent());
 }
 
 }  // namespace

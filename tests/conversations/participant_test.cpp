@@ -20,12 +20,6 @@ TEST(ParticipantFormat, EverythingElseStaysAsStored) {
         EXPECT_EQ(Participant::format(address), address) << address;
 }
 
-TEST(ParticipantDisplayName, NameWhenPresentElseFormattedAddress) {
-    EXPECT_EQ((Participant{"+15551234567", "Anna Berg"}).displayName(), "Anna Berg");
-    EXPECT_EQ((Participant{"+15551234567", std::nullopt}).displayName(), "+1 (555) 123-4567");
-    EXPECT_EQ((Participant{"+15551234567", ""}).displayName(), "");
-}
-
 TEST(ParticipantInitials, FirstLettersOfTheFirstTwoWordsStartingWithALetter) {
     const std::pair<std::optional<std::string>, std::string> cases[] = {
         {"anna-lena berg", "AL"},

@@ -13,13 +13,7 @@ namespace {
 
 using testing::TempDir;
 
-TEST(SQLiteFailure, DescriptionsAndPermission) {
-    EXPECT_EQ(SQLiteDatabase::Failure::open("/x/chat.db", 26, "file is not a database").description(),
-              "can't open /x/chat.db: file is not a database (26)");
-    EXPECT_EQ(SQLiteDatabase::Failure::prepare("no such table: t \u2014 SELECT 1").description(),
-              "SQL: no such table: t \u2014 SELECT 1");
-    EXPECT_EQ(SQLiteDatabase::Failure::step("disk I/O error").description(), "SQL step: disk I/O error");
-
+TEST(SQLiteFailure, PermissionIsReadFromTheCodeOrTheSystemsWords) {
     EXPECT_TRUE(SQLiteDatabase::Failure::open("p", 3, "x").isPermission());
     EXPECT_TRUE(SQLiteDatabase::Failure::open("p", 23, "x").isPermission());
     EXPECT_TRUE(SQLiteDatabase::Failure::open("p", 14, "unable to open (Operation Not Permitted)").isPermission());
@@ -112,31 +106,6 @@ TEST_F(SQLiteStatements, NullIsAbsentAndEmptyIsPresent) {
     EXPECT_FALSE(s.step().value());
 }
 
-TEST_F(SQLiteStatements, BindingEveryKindOfValue) {
-    auto st = db->prepare("SELECT ?1, typeof(?1)");
-    ASSERT_TRUE(st);
-    Statement& s = **st;
-    struct Case {
-        BindValue value;
-        const char* type;
-    };
-    const Case cases[] = {{BindValue{}, "null"},
-                          {BindValue{int64_t{-7}}, "integer"},
-                          {BindValue{true}, "integer"},
-                          {BindValue{2.5}, "real"},
-                          {BindValue{std::string("abc")}, "text"},
-                          {BindValue{Bytes{}}, "blob"},
-                          {BindValue{Bytes{{1, 2, 3}}}, "blob"}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(s.run({c.value}).value());
-        EXPECT_EQ(s.string(1), c.type);
-    }
-    ASSERT_TRUE(s.run({BindValue{true}}).value());
-    EXPECT_EQ(s.int64(0), 1);
-    ASSERT_TRUE(s.run({BindValue{Bytes{}}}).value());
-    EXPECT_TRUE(s.data(0).has_value() && s.data(0)->empty());
-}
-
 TEST_F(SQLiteStatements, BindAllWithNothingClearsEarlierBindings) {
     auto st = db->prepare("SELECT ?1 IS NULL");
     ASSERT_TRUE(st);
@@ -154,17 +123,6 @@ TEST_F(SQLiteStatements, PrepareFailuresCarryTheSQL) {
     auto bad = db->prepare("SELECT nope FROM t");
     ASSERT_FALSE(bad);
     EXPECT_EQ(bad.error().description(), "SQL: no such column: nope \u2014 SELECT nope FROM t");
-}
-
-TEST_F(SQLiteStatements, TablesColumnsAndScalars) {
-    EXPECT_EQ(db->tables().value(), std::set<std::string>{"t"});
-    EXPECT_EQ(db->columns("t").value(), (std::set<std::string>{"id", "b", "s"}));
-    EXPECT_TRUE(db->columns("absent").value().empty());
-    EXPECT_EQ(db->scalarInt("SELECT count(*) FROM t").value(), 3);
-    EXPECT_EQ(db->scalarInt("SELECT id FROM t WHERE 0").value(), 0);
-    auto failed = db->execute("DROP TABLE t");
-    ASSERT_FALSE(failed);
-    EXPECT_TRUE(std::holds_alternative<SQLiteDatabase::Failure::Step>(failed.error().value));
 }
 
 }  // namespace
