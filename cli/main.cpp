@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/history.h"
 #include "cli/safe_output.h"
+#include "core/huge_pages.h"
 #include "core/temporary_paths.h"
 
 using namespace quillmark::cli;
@@ -42,6 +43,8 @@ std::optional<SafeOutput::Mode> outputMode(const tl::expected<Arguments, std::st
 }
 
 int main(int argc, char** argv) {
+    quillmark::HugePages::enableAtStart(argv);
+
     // An interrupted export leaves no temporary file, and no private copy of a history stays behind.
     quillmark::TemporaryPaths::removeOnInterrupt();
 
