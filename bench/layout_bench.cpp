@@ -15,11 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "core/history_files.h"
+#include "core/huge_pages.h"
 #include "export/pdf/pdf_renderer.h"
 
 using namespace quillmark;
 
 int main(int argc, char** argv) {
+    HugePages::enableAtStart(argv);  // as the programs start
     int threads = 2;
     ExportLayout layout = ExportLayout::book;
     std::vector<std::string> photos;
@@ -59,10 +62,12 @@ int main(int argc, char** argv) {
         if (!m.isFromMe) m.sender = thread.conversation.participants.front();
         m.service = "iMessage";
         m.chatID = 1;
-        std::filesystem::path file(photos[i]);
+        const std::filesystem::path file = std::filesystem::absolute(photos[i]);
         auto size = static_cast<int64_t>(std::filesystem::file_size(file));
         m.attachments.push_back(Attachment("A" + std::to_string(i + 1), file.string(), file.filename().string(),
                                            std::nullopt, std::nullopt, size, false, true));
+        // The photos' folder stands for the history: files are read only beneath a history's folder.
+        m.attachments.back().files = HistoryFiles::inFolder(file.parent_path().string());
         thread.messages.push_back(std::move(m));
     }
 
@@ -111,6 +116,15 @@ int main(int argc, char** argv) {
                     thread.messages.front().text.size(), std::string(options.layout.rawValue()).c_str(), total,
                     out.pages, static_cast<double>(out.data.size()) / 1e6);
         return out.data.empty() ? 1 : 0;
+    }
+    // A photo that is not drawn (a file refused, a decoder failing) would make the render look fast.
+    const std::string_view pdf(reinterpret_cast<const char*>(out.data.data()), out.data.size());
+    size_t drawn = 0;
+    for (size_t at = pdf.find("/Subtype /Image"); at != std::string_view::npos; at = pdf.find("/Subtype /Image", at + 1))
+        ++drawn;
+    if (drawn < photos.size()) {
+        std::fprintf(stderr, "layout_bench: only %zu of %zu photos were drawn\n", drawn, photos.size());
+        return 1;
     }
     std::printf("%zu photos, %d picture threads, %s layout\n", photos.size(), threads,
                 std::string(options.layout.rawValue()).c_str());
