@@ -8,6 +8,7 @@
 // Prints the time of each phase, the time per photo and the pictures' share of the whole render, the
 // pages, and the size of the PDF. With --text the conversation is one message of about BYTES bytes of
 // text instead: lines of a pasted log, a few of them longer than a line of the page.
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -120,8 +121,16 @@ int main(int argc, char** argv) {
     // A photo that is not drawn (a file refused, a decoder failing) would make the render look fast.
     const std::string_view pdf(reinterpret_cast<const char*>(out.data.data()), out.data.size());
     size_t drawn = 0;
-    for (size_t at = pdf.find("/Subtype /Image"); at != std::string_view::npos; at = pdf.find("/Subtype /Image", at + 1))
-        ++drawn;
+    for (size_t at = pdf.find("/Subtype /Image"); at != std::string_view::npos; at = pdf.find("/Subtype /Image", at + 1)) {
+        // Photos, not the emoji of a placeholder: an image at least 256 pixels wide.
+        const size_t width = pdf.substr(at, 200).find("/Width ");
+        int pixels = 0;
+        if (width != std::string_view::npos) {
+            const std::string_view digits = pdf.substr(at + width + 7, 12);
+            std::from_chars(digits.data(), digits.data() + digits.size(), pixels);
+        }
+        if (pixels >= 256) ++drawn;
+    }
     if (drawn < photos.size()) {
         std::fprintf(stderr, "layout_bench: only %zu of %zu photos were drawn\n", drawn, photos.size());
         return 1;
