@@ -209,6 +209,10 @@ Library::Result<MessageThread> Library::thread(const Conversation& conversation,
     const ThreadBuilder::FileExists isInHistory = [&](const std::string& path) { return files_->contains(path); };
     thread.messages = ThreadBuilder::build(*rows, *attachments, lookup, resolve, isInHistory);
     attachFiles(thread.messages);
+    std::set<std::string> present;
+    for (const Participant& p : thread.conversation.participants) present.insert(personKey(p.address));
+    for (Participant& p : ThreadBuilder::formerMembers(*rows, lookup))
+        if (present.insert(personKey(p.address)).second) thread.formerParticipants.push_back(std::move(p));
     rows->clear();
     rows->shrink_to_fit();
 

@@ -43,6 +43,9 @@ struct MessageThread {
     std::vector<Message> messages;  // in database order: by raw date, then ROWID
     std::map<std::string, ReplyContext> replies;  // by replied-to GUID, for each one found
     std::optional<HistoryOrigin> origin;           // none for a Messages folder
+    // Who left the group or was removed from it by the group events of these messages, and is not among
+    // the conversation's participants now.
+    std::vector<Participant> formerParticipants;
 
     std::optional<Date> firstDate() const;
     std::optional<Date> lastDate() const;

@@ -346,4 +346,26 @@ std::optional<std::string> appKind(const std::optional<std::string>& bundleID) {
     return "iMessage app";
 }
 
+std::vector<Participant> formerMembers(const std::vector<MessageRow>& rows, const ParticipantLookup& participant) {
+    // Rows come in date order; the last event about a person decides whether they are gone.
+    std::vector<int64_t> went;  // by when each went last
+    std::map<int64_t, bool> gone;
+    auto note = [&](int64_t handleID, bool goes) {
+        if (handleID == 0) return;
+        gone[handleID] = goes;
+        if (!goes) return;
+        went.erase(std::remove(went.begin(), went.end(), handleID), went.end());
+        went.push_back(handleID);
+    };
+    for (const MessageRow& row : rows) {
+        if (row.itemType == 1) note(row.otherHandle, row.groupActionType == 1);
+        if (row.itemType == 3 && row.groupActionType == 0 && !row.isFromMe) note(row.handleID, true);
+    }
+    std::vector<Participant> former;
+    for (int64_t handleID : went)
+        if (gone.at(handleID))
+            if (auto p = participant(handleID)) former.push_back(std::move(*p));
+    return former;
+}
+
 }  // namespace quillmark::ThreadBuilder

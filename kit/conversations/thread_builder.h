@@ -39,6 +39,10 @@ std::vector<Message> build(const std::vector<MessageRow>& rows,
                            const ParticipantLookup& participant, const PathResolver& resolve,
                            const FileExists& isInHistory);
 
+// The people who left the group or were removed from it by the rows' group events, in the order they went,
+// without those a later event added back. The owner leaving is not among them.
+std::vector<Participant> formerMembers(const std::vector<MessageRow>& rows, const ParticipantLookup& participant);
+
 // The name of a send effect from its stored style: the last dot-separated piece, translated when known.
 std::optional<std::string> effect(const std::optional<std::string>& style);
 

@@ -10,6 +10,7 @@
 
 namespace quillmark::HugePages {
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 namespace {
 
 constexpr const char* tunablesVariable = "GLIBC_TUNABLES";
@@ -33,6 +34,7 @@ bool givenOnRequest() {
 }
 
 }  // namespace
+#endif
 
 void enableAtStart(char** argv) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

@@ -268,10 +268,12 @@ BlockList cover(const RenderInput& input, const Dates& dates) {
     out.push_back(makeBlock<Gap>(22));
 
     std::vector<std::string> people;
-    for (const Participant& p : conversation.participants) {
-        people.push_back(p.name ? isolated(*p.name) + " \u2014 " + isolated(Participant::format(p.address))
-                                : Participant::format(p.address));
-    }
+    auto person = [](const Participant& p) {
+        return p.name ? isolated(*p.name) + " \u2014 " + isolated(Participant::format(p.address))
+                      : Participant::format(p.address);
+    };
+    for (const Participant& p : conversation.participants) people.push_back(person(p));
+    for (const Participant& p : thread.formerParticipants) people.push_back(person(p) + " (left)");
     people.push_back(options.me() + " \u2014 the owner of this history");
 
     std::vector<PanelBlock::Row> rows;

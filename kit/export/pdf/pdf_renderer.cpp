@@ -124,6 +124,7 @@ std::map<std::string, std::string> names(const MessageThread& thread) {
         if (p && p->name) out[p->address] = *p->name;
     };
     for (const Participant& p : thread.conversation.participants) note(p);
+    for (const Participant& p : thread.formerParticipants) note(p);
     for (const Message& m : thread.messages) {
         note(m.sender);
         for (const Reaction& r : m.reactions) note(r.sender);
