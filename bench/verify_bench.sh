@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Verifying a record export against making it: a history generated with a fixed seed, one conversation
 # exported as a record PDF of about 300 pages, then verified as written (the new rendering equals the file
-# byte for byte) and after another program re-saved it (every page's text is compared). Prints the best of
-# three wall-clock times of each and their ratios. Uses the Release build (scripts/build release).
+# byte for byte) and after another program re-saved it (a page whose print, everything that draws it,
+# equals the new rendering's is neither read nor drawn; the others are compared by text and picture).
+# Prints the best of three wall-clock times of each and their ratios. Uses the Release build (scripts/build release).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLMARK_BUILD:-$root/build/release}

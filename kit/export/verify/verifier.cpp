@@ -4,6 +4,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <span>
 
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
@@ -15,6 +16,7 @@
 #include "export/graphics/pdf_document.h"
 #include "export/pdf/pdf_renderer.h"
 #include "export/verify/page_checks.h"
+#include "export/verify/page_prints.h"
 
 namespace quillmark::Verifier {
 
@@ -34,18 +36,38 @@ std::string composed(const std::string& text) {
     return out;
 }
 
-// The text of every page, as extracted.
-std::vector<std::string> pageTexts(const graphics::PDFDocument& document) {
+// Which pages (from 0) draw exactly as made, by their prints: neither their text nor their picture can
+// differ. None when either file's prints can't be taken.
+using Unchanged = std::vector<bool>;
+Unchanged unchangedPages(std::span<const uint8_t> file, std::span<const uint8_t> made) {
+    auto filePrints = std::async(std::launch::async, [&] { return PagePrints::of(file); });
+    const auto madePrints = PagePrints::of(made);
+    const auto fileOnes = filePrints.get();
+    Unchanged unchanged;
+    if (!fileOnes || !madePrints) return unchanged;
+    for (size_t i = 0; i < std::min(fileOnes->size(), madePrints->size()); ++i)
+        unchanged.push_back((*fileOnes)[i] == (*madePrints)[i]);
+    return unchanged;
+}
+
+bool isUnchanged(const Unchanged& unchanged, int page) {
+    return page >= 0 && static_cast<size_t>(page) < unchanged.size() && unchanged[static_cast<size_t>(page)];
+}
+
+// The text of every page, as extracted; pages known to be unchanged are left empty.
+std::vector<std::string> pageTexts(const graphics::PDFDocument& document, const Unchanged& unchanged) {
     std::vector<std::string> pages;
-    for (int i = 0; i < document.pageCount(); ++i) pages.push_back(document.pageText(i));
+    for (int i = 0; i < document.pageCount(); ++i) pages.push_back(isUnchanged(unchanged, i) ? "" : document.pageText(i));
     return pages;
 }
 
 // The pages (from 1) whose drawings look different; a page that cannot be drawn in either looks different.
-std::vector<int64_t> differentLooking(const graphics::PDFDocument& file, const graphics::PDFDocument& made) {
+std::vector<int64_t> differentLooking(const graphics::PDFDocument& file, const graphics::PDFDocument& made,
+                                      const Unchanged& unchanged) {
     std::vector<int64_t> pages;
     const int n = std::max(file.pageCount(), made.pageCount());
     for (int i = 0; i < n; ++i) {
+        if (isUnchanged(unchanged, i)) continue;
         auto drawn = std::async(std::launch::async, [&] { return file.pageGrey(i, PageChecks::dpi); });
         const auto again = made.pageGrey(i, PageChecks::dpi);
         const auto first = drawn.get();
@@ -192,9 +214,11 @@ Outcome verify(const std::string& path, Library& library, AttachmentMedia& media
     const std::vector<uint8_t> bytes = fileBytes(path);
     const bool same = again.data == bytes;
     std::vector<int64_t> pages;
+    Unchanged unchanged;
     if (!same) {
-        auto fileTexts = std::async(std::launch::async, [&] { return pageTexts(*file); });
-        const std::vector<std::string> renderedTexts = pageTexts(*rendered);
+        unchanged = unchangedPages(bytes, again.data);
+        auto fileTexts = std::async(std::launch::async, [&] { return pageTexts(*file, unchanged); });
+        const std::vector<std::string> renderedTexts = pageTexts(*rendered, unchanged);
         pages = differingPages(fileTexts.get(), renderedTexts);
     }
     if (again.fingerprint != record->fingerprint) {
@@ -211,7 +235,7 @@ Outcome verify(const std::string& path, Library& library, AttachmentMedia& media
         return PDFChanged{{}, record->fingerprint, PDFChanged::Kind::record, *field};
     }
     if (!pages.empty()) return PDFChanged{std::move(pages), record->fingerprint, PDFChanged::Kind::text, ""};
-    std::vector<int64_t> looks = differentLooking(*file, *rendered);
+    std::vector<int64_t> looks = differentLooking(*file, *rendered, unchanged);
     if (!looks.empty()) return PDFChanged{std::move(looks), record->fingerprint, PDFChanged::Kind::picture, ""};
     return Matches{file->pageCount(), record->messages, record->fingerprint};
 }
