@@ -73,7 +73,19 @@ TEST(VerificationRecordEncoding, IsThePrefixAndUrlSafeBase64WithoutPadding) {
         EXPECT_EQ(payload.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
                   std::string::npos);
         EXPECT_EQ(VerificationRecord::decode(word), r);
+        // Padding written out is accepted too; a payload of 4n + 1 characters is no Base64 at all.
+        while (payload.size() % 4 != 0) payload += '=';
+        EXPECT_EQ(VerificationRecord::decode("quillmark-verify:" + payload), r);
+        while (payload.size() % 4 != 1) payload.pop_back();
+        EXPECT_FALSE(VerificationRecord::decode("quillmark-verify:" + payload));
     }
+    const std::string word = sample().encoded();
+    for (char bad : {'.', '*', '!', '='}) {
+        std::string damaged = word;
+        damaged[30] = bad;
+        EXPECT_FALSE(VerificationRecord::decode(damaged)) << bad;
+    }
+    EXPECT_FALSE(VerificationRecord::decode(word.substr(0, 30) + "\xC3\xA9" + word.substr(30)));
 }
 
 TEST(VerificationRecordEncoding, JsonHasSortedKeysMillisecondsAndNoAbsentDates) {
@@ -90,18 +102,14 @@ TEST(VerificationRecordEncoding, JsonHasSortedKeysMillisecondsAndNoAbsentDates) 
     std::vector<std::string> optionKeys;
     for (auto& [key, value] : j["options"].items()) optionKeys.push_back(key);
     EXPECT_TRUE(std::is_sorted(optionKeys.begin(), optionKeys.end()));
-}
 
-TEST(VerificationRecordEncoding, DatesKeepTheirMillisecondsAndAbsentOnesAreLeftOut) {
-    VerificationRecord r = sample();
+    // Dates keep their milliseconds; an iPhone backup's device and date travel with the record.
     r.start = Date::fromMilliseconds(1709251200123);
-    EXPECT_EQ(jsonOf(r)["start"], 1709251200123);
-    EXPECT_FALSE(jsonOf(r).contains("end"));
-    EXPECT_FALSE(jsonOf(r).contains("origin"));
-    EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
-    // An iPhone backup's device and date travel with the record.
     r.origin = HistoryOrigin{"Anna's iPhone", Date::fromMilliseconds(1709251200000)};
-    EXPECT_EQ(jsonOf(r)["origin"]["backupDate"], 1709251200000);
+    j = jsonOf(r);
+    EXPECT_EQ(j["start"], 1709251200123);
+    EXPECT_FALSE(j.contains("end"));
+    EXPECT_EQ(j["origin"]["backupDate"], 1709251200000);
     EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
 }
 
@@ -112,29 +120,6 @@ TEST(VerificationRecordDecoding, FindsTheRecordAmongOtherKeywords) {
     EXPECT_EQ(VerificationRecord::decode("draft " + r.encoded() + "\u00a0next"), r);
     EXPECT_FALSE(VerificationRecord::decode("draft, final"));
     EXPECT_FALSE(VerificationRecord::decode(""));
-}
-
-TEST(VerificationRecordDecoding, PaddingAndTheImpossibleLength) {
-    VerificationRecord r = sample();
-    std::string word = r.encoded();
-    // A payload of 4n + 1 characters is no Base64 at all.
-    std::string payload = word.substr(17);
-    while (payload.size() % 4 != 1) payload.pop_back();
-    EXPECT_FALSE(VerificationRecord::decode("quillmark-verify:" + payload));
-    // Padding written out is accepted too.
-    std::string padded = word;
-    while ((padded.size() - 17) % 4 != 0) padded += '=';
-    EXPECT_EQ(VerificationRecord::decode(padded), r);
-}
-
-TEST(VerificationRecordDecoding, CharactersOutsideTheAlphabetFail) {
-    std::string word = sample().encoded();
-    for (char bad : {'.', '*', '!', '='}) {
-        std::string damaged = word;
-        damaged[30] = bad;
-        EXPECT_FALSE(VerificationRecord::decode(damaged)) << bad;
-    }
-    EXPECT_FALSE(VerificationRecord::decode(word.substr(0, 30) + "\xC3\xA9" + word.substr(30)));
 }
 
 TEST(VerificationRecordDecoding, EveryKeyButStartAndEndIsRequired) {
