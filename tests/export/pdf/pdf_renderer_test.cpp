@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <regex>
 
 #include "export/dates.h"
 #include "export/formats.h"
 #include "export/graphics/pdf_document.h"
+#include "graphics/graphics_test_support.h"
 #include "layout/layout_test_support.h"
 #include "support/temp_dir.h"
 
@@ -16,18 +16,7 @@ namespace {
 
 using namespace testing;
 
-// The output of a shell command; nothing when it cannot run or fails.
-std::optional<std::string> run(const std::string& command) {
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-    if (pclose(pipe) != 0) return std::nullopt;
-    return out;
-}
-
-bool havePoppler() { return run("pdfinfo -v").has_value() || run("which pdfinfo").has_value(); }
+using graphics::testing::run;
 
 std::vector<Message> chatter(int count, double start = march5) {
     std::vector<Message> out;
@@ -142,13 +131,13 @@ std::vector<Word> wordsOf(const std::string& html) {
 }
 
 TEST_F(PDFRendererTest, FooterAndHeaderSitWhereTheyBelongOnA4) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
+    QUILLMARK_REQUIRE_TOOL("pdftotext");
     auto t = thread(oneToOne(), chatter(3));
     auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::a4), media);
-    auto html = run("pdftotext -bbox -f 2 -l 2 '" + write(out).string() + "' -");
-    ASSERT_TRUE(html);
+    const auto html = run("pdftotext -bbox -f 2 -l 2 '" + write(out).string() + "' -");
+    ASSERT_EQ(html.status, 0) << html.output;
     // Each word at its first occurrence; the last word on its own.
-    const std::vector<Word> all = wordsOf(*html);
+    const std::vector<Word> all = wordsOf(html.output);
     ASSERT_FALSE(all.empty());
     std::map<std::string, Word> words;
     for (const Word& w : all) words.emplace(w.text, w);
@@ -166,23 +155,23 @@ TEST_F(PDFRendererTest, FooterAndHeaderSitWhereTheyBelongOnA4) {
 // An Arabic title and name: the running head shows, and a reaction line keeps its pieces in order, the
 // time after the name, not pulled into the name's right-to-left run.
 TEST_F(PDFRendererTest, RightToLeftNamesKeepTheirPlaceInComposedLinesAndTheRunningHead) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
+    QUILLMARK_REQUIRE_TOOL("pdftotext");
     const Participant fatima{"+971501234567", "\u0641\u0627\u0637\u0645\u0629"};
     std::vector<Message> messages = chatter(60);
     messages[0].reactions = {{ReactionKind::laugh, "\U0001F602", false, fatima, Date{march5 + 5}}};
     auto t = thread(group({fatima}), messages);
     auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::letter), media);
     auto path = write(out).string();
-    auto two = run("pdftotext -bbox -f 2 -l 2 '" + path + "' -");
-    ASSERT_TRUE(two);
+    const auto two = run("pdftotext -bbox -f 2 -l 2 '" + path + "' -");
+    ASSERT_EQ(two.status, 0) << two.output;
     bool head = false;
-    for (const Word& w : wordsOf(*two)) head = head || (w.text == "Messages" && w.yMin < 50);
+    for (const Word& w : wordsOf(two.output)) head = head || (w.text == "Messages" && w.yMin < 50);
     EXPECT_TRUE(head) << "no running head on page 2";
 
-    auto one = run("pdftotext -bbox -f 1 -l 3 '" + path + "' -");
-    ASSERT_TRUE(one);
+    const auto one = run("pdftotext -bbox -f 1 -l 3 '" + path + "' -");
+    ASSERT_EQ(one.status, 0) << one.output;
     double name = -1, time = -1, label = -1;
-    for (const Word& w : wordsOf(*one)) {
+    for (const Word& w : wordsOf(one.output)) {
         if (w.text == "Reactions:" && label < 0) label = w.xMin;
         if (label >= 0 && name < 0 && w.text.find("\u0641") != std::string::npos) name = w.xMin;
         if (label >= 0 && time < 0 && w.text.rfind("7:05:14", 0) == 0) time = w.xMin;
