@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <openssl/evp.h>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -24,42 +25,28 @@ VerificationRecord sample() {
     return r;
 }
 
-// The URL-safe Base64 of the bytes, without padding: what a record's payload looks like.
+// The URL-safe Base64 of the bytes without padding, as OpenSSL writes it: what a record's payload looks like.
 std::string urlBase64(const std::string& bytes) {
-    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-    std::string out;
-    int bits = 0;
-    uint32_t acc = 0;
-    for (unsigned char c : bytes) {
-        acc = (acc << 8) | c;
-        bits += 8;
-        while (bits >= 6) {
-            bits -= 6;
-            out += alphabet[(acc >> bits) & 63];
-        }
-    }
-    if (bits > 0) out += alphabet[(acc << (6 - bits)) & 63];
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    out.resize(size_t(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                      reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()))));
+    while (!out.empty() && out.back() == '=') out.pop_back();
+    for (char& c : out) c = c == '+' ? '-' : c == '/' ? '_' : c;
     return out;
 }
 
 std::string wordOf(const json& object) { return std::string(VerificationRecord::prefix) + urlBase64(object.dump()); }
 
-// The JSON a record encodes to, read back without the decoder under test.
+// The JSON a record encodes to, read back by OpenSSL rather than the decoder under test.
 json jsonOf(const VerificationRecord& r) {
     std::string payload = r.encoded().substr(VerificationRecord::prefix.size());
     for (char& c : payload) c = c == '-' ? '+' : c == '_' ? '/' : c;
-    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string bytes;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (char c : payload) {
-        acc = (acc << 6) | uint32_t(alphabet.find(c));
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            bytes += char((acc >> bits) & 0xFF);
-        }
-    }
+    const size_t padding = (4 - payload.size() % 4) % 4;
+    payload.append(padding, '=');
+    std::string bytes(payload.size() / 4 * 3, '\0');
+    EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()), reinterpret_cast<const unsigned char*>(payload.data()),
+                    int(payload.size()));
+    bytes.resize(bytes.size() - padding);
     return json::parse(bytes);
 }
 
