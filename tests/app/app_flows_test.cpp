@@ -3,7 +3,6 @@
 // check, and the settings as the model reads them.
 #include <QAction>
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,7 +15,9 @@
 #include "app/qt_text.h"
 #include "app/settings_window.h"
 #include "app_test_support.h"
+#include "core/sha256.h"
 #include "support/history_fixture.h"
+#include "support/temp_dir.h"
 
 namespace quillmark::app {
 
@@ -28,23 +29,13 @@ using Phase = ExportSheet::Phase;
 
 namespace {
 
-// Anna (+15551230001, chat 10) with three messages, shown first as the newest, and an older group "Trip"
-// (12) with one.
-std::string twoConversations() {
-    return HistoryFixture::message(1, 10, "Hello there", 1) + HistoryFixture::message(2, 10, "Lunch?", 0) +
-           HistoryFixture::message(3, 10, "Sure", 1) + HistoryFixture::message(4, 12, "Packing list", 2, 600000000000000000);
-}
-
-// A loaded model over the fixture with its first thread shown, and the window over it.
+// The two conversations' history, a model over it and the window; `ready` loads it and shows the first thread.
 struct Window {
+    HistoryFixture fixture{testing::twoConversations()};
     QTemporaryDir settings;
-    std::unique_ptr<AppModel> model;
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<AppModel> model = makeModel(settings, qt(fixture.data().string()));
+    std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>(*model);
 
-    explicit Window(const HistoryFixture& fixture) {
-        model = makeModel(settings, qt(fixture.data().string()));
-        window = std::make_unique<MainWindow>(*model);
-    }
     bool ready() {
         return loaded(*model) && waitFor([&] { return model->thread() && !model->threadLoading(); });
     }
@@ -58,12 +49,6 @@ struct Window {
 
 bool ended(ExportSheet* sheet) {
     return waitFor([&] { return sheet->phase() == Phase::done || sheet->phase() == Phase::failed; });
-}
-
-QByteArray sha256(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
 }
 
 }  // namespace
@@ -82,8 +67,7 @@ private slots:
 };
 
 void AppFlowsTest::singlePDFRemembersTheLayoutAndHashesTheFile() {
-    HistoryFixture fixture(twoConversations());
-    Window w(fixture);
+    Window w;
     QVERIFY(w.ready());
     QTemporaryDir out;
 
@@ -103,7 +87,7 @@ void AppFlowsTest::singlePDFRemembersTheLayoutAndHashesTheFile() {
     QVERIFY(exported.pages && *exported.pages >= 1);
     QCOMPARE(exported.messages, int64_t(3));
     QVERIFY(exported.fingerprint.has_value());
-    QCOMPARE(QByteArray::fromStdString(*exported.fileSHA256), sha256(out.filePath(QStringLiteral("a.pdf"))));
+    QCOMPARE(exported.fileSHA256, SHA256::ofPath(utf8(out.filePath(QStringLiteral("a.pdf")))));
     QVERIFY2(sheet->doneText().endsWith(QStringLiteral(" · 3 messages")), qPrintable(sheet->doneText()));
     sheet->accept();
     QVERIFY(waitFor([&] { return !w.window->exportSheet(); }));
@@ -119,8 +103,7 @@ void AppFlowsTest::singlePDFRemembersTheLayoutAndHashesTheFile() {
 }
 
 void AppFlowsTest::htmlReplacesOnlyAnEarlierExport() {
-    HistoryFixture fixture(twoConversations());
-    Window w(fixture);
+    Window w;
     QVERIFY(w.ready());
     QTemporaryDir out;
     const QString folder = out.filePath(w.model->suggestedName(*w.model->thread(), ExportFormat::html));
@@ -157,8 +140,7 @@ void AppFlowsTest::htmlReplacesOnlyAnEarlierExport() {
 }
 
 void AppFlowsTest::stoppedExportLeavesNoFile() {
-    HistoryFixture fixture(twoConversations());
-    Window w(fixture);
+    Window w;
     QVERIFY(w.ready());
     QTemporaryDir out;
     ExportSheet* sheet = w.sheet(out.filePath(QStringLiteral("stopped.pdf")));
@@ -173,8 +155,7 @@ void AppFlowsTest::stoppedExportLeavesNoFile() {
 }
 
 void AppFlowsTest::batchNamesAroundTakenOnesAndKeepsFilesWhenItFails() {
-    HistoryFixture fixture(twoConversations());
-    Window w(fixture);
+    Window w;
     QVERIFY(w.ready());
     QTemporaryDir out;
     const QString anna = w.model->suggestedName(*w.model->thread(), ExportFormat::csv);
@@ -198,7 +179,7 @@ void AppFlowsTest::batchNamesAroundTakenOnesAndKeepsFilesWhenItFails() {
     QVERIFY2(sheet->phase() == Phase::done, qPrintable(sheet->failure()));
     QCOMPARE(sheet->exported()->count, 2);
     QCOMPARE(qt(sheet->exported()->files.front().url.filename().string()), stem + QStringLiteral(" 3.csv"));
-    QCOMPARE(sha256(out.filePath(anna)), QCryptographicHash::hash("earlier", QCryptographicHash::Sha256).toHex());
+    QCOMPARE(quillmark::testing::readFile(utf8(out.filePath(anna))), std::string("earlier"));
     QVERIFY2(sheet->doneText().startsWith(QStringLiteral("2 conversations exported")), qPrintable(sheet->doneText()));
     sheet->accept();
     QVERIFY(waitFor([&] { return !w.window->exportSheet(); }));
@@ -226,8 +207,7 @@ void AppFlowsTest::batchNamesAroundTakenOnesAndKeepsFilesWhenItFails() {
 }
 
 void AppFlowsTest::verifyAnExportAndAPDFThatIsNone() {
-    HistoryFixture fixture(twoConversations());
-    Window w(fixture);
+    Window w;
     QVERIFY(w.ready());
     QTemporaryDir out;
     const QString pdf = out.filePath(QStringLiteral("anna.pdf"));
@@ -274,8 +254,7 @@ void AppFlowsTest::verifyAnExportAndAPDFThatIsNone() {
 }
 
 void AppFlowsTest::menuCheck() {
-    HistoryFixture fixture(twoConversations());
-    Window w(fixture);
+    Window w;
     const QStringList passed = MenuCheck::run(w.window->menuBar());
     QVERIFY2(passed.back() == QStringLiteral("ok"), qPrintable(passed.join('\n')));
     QVERIFY(passed.contains(QStringLiteral("ok Export… Ctrl+E")));
@@ -302,8 +281,7 @@ void AppFlowsTest::menuCheck() {
 }
 
 void AppFlowsTest::settingsReachTheExport() {
-    HistoryFixture fixture(twoConversations());
-    Window w(fixture);
+    Window w;
     QVERIFY(w.ready());
     SettingsWindow* settings = w.window->openSettings();
     QCOMPARE(w.window->openSettings(), settings);

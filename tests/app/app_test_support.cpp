@@ -8,7 +8,15 @@
 
 #include <QCoreApplication>
 
+#include "support/history_fixture.h"
+
 namespace quillmark::app::testing {
+
+std::string twoConversations() {
+    using quillmark::testing::HistoryFixture;
+    return HistoryFixture::message(1, 10, "Hello there", 1) + HistoryFixture::message(2, 10, "Lunch?", 0) +
+           HistoryFixture::message(3, 10, "Sure", 1) + HistoryFixture::message(4, 12, "Packing list", 2, 600000000000000000);
+}
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;

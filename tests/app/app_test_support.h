@@ -5,12 +5,17 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <QTemporaryDir>
 
 #include "app/app_model.h"
 
 namespace quillmark::app::testing {
+
+// Anna (+15551230001, chat 10) with three messages, shown first, and the group "Trip" (chat 12) with one,
+// as rows for a HistoryFixture.
+std::string twoConversations();
 
 // Processes events until the condition holds; false after the limit.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30));

@@ -1,9 +1,8 @@
 #include "export/fingerprint.h"
 
-#include <openssl/sha.h>
-
 #include <gtest/gtest.h>
 
+#include "core/sha256.h"
 #include "export_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -13,18 +12,6 @@ namespace {
 using testing::message;
 
 const Participant anna{"+15551234567", "Anna"};
-
-std::string sha256(std::string_view bytes) {
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    std::string hex;
-    for (const unsigned char b : digest) {
-        static constexpr char digits[] = "0123456789abcdef";
-        hex += digits[b >> 4];
-        hex += digits[b & 0xF];
-    }
-    return hex;
-}
 
 MessageThread threadOf(std::vector<Message> messages, std::vector<std::string> chats = {"iMessage;-;+15551234567"}) {
     MessageThread thread;
@@ -166,7 +153,7 @@ TEST(Fingerprint, StreamedDigestEqualsTheDigestOfTheWholeText) {
     AttachmentMedia media;
     const std::string text = Fingerprint::canonicalText(thread, media);
     ASSERT_GT(text.size(), 3u * 64 * 1024);
-    EXPECT_EQ(Fingerprint::compute(thread, media).hex, sha256(text));
+    EXPECT_EQ(Fingerprint::compute(thread, media).hex, SHA256::of(text));
 }
 
 }  // namespace

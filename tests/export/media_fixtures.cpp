@@ -1,8 +1,9 @@
 #include "media_fixtures.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
+
+#include "support/pdf_objects.h"
 
 namespace quillmark::testing {
 
@@ -43,33 +44,12 @@ std::string withExifOrientation(const std::string& jpeg, int orientation) {
 
 std::string pdfDocument(const std::string& content, const std::string& mediaBox, int rotate,
                         const std::string& cropBox) {
-    std::vector<std::string> objects;
-    objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
-    objects.push_back("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    std::string pageObject = "<< /Type /Page /Parent 2 0 R /MediaBox [" + mediaBox + "]";
-    if (!cropBox.empty()) pageObject += " /CropBox [" + cropBox + "]";
-    if (rotate != 0) pageObject += " /Rotate " + std::to_string(rotate);
-    pageObject += " /Resources << >> /Contents 4 0 R >>";
-    objects.push_back(pageObject);
-    objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                      "\nendstream");
-
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t offset : offsets) {
-        char entry[21];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-        pdf += entry;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [" + mediaBox + "]";
+    if (!cropBox.empty()) page += " /CropBox [" + cropBox + "]";
+    if (rotate != 0) page += " /Rotate " + std::to_string(rotate);
+    return pdfOfObjects({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                         page + " /Resources << >> /Contents 4 0 R >>",
+                         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream"});
 }
 
 std::string amrFile(int speechFrames, int silentFrames) {

@@ -38,6 +38,12 @@ TextAttributes body(double size) {
     return a;
 }
 
+std::string words(int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) s += (i ? " " : "") + std::string("word") + std::to_string(i);
+    return s;
+}
+
 std::vector<uint8_t> onePage(const std::function<void(Canvas&)>& draw, Size size, const DocumentInfo& info) {
     PDFWriter writer(info, size);
     writer.page([&](Canvas& canvas) {

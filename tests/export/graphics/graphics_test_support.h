@@ -39,6 +39,9 @@ ToolResult run(const std::string& command);
 
 TextAttributes body(double size = 10);
 
+// "word0 word1 …" of `count` words.
+std::string words(int count);
+
 // A one-page document of the given size.
 std::vector<uint8_t> onePage(const std::function<void(Canvas&)>& draw, Size size = {612, 792},
                              const DocumentInfo& info = {});

@@ -13,6 +13,7 @@
 #include "export/graphics/pdf_writer.h"
 #include "export/graphics/text_layout.h"
 #include "graphics_test_support.h"
+#include "support/pdf_objects.h"
 #include "support/temp_dir.h"
 
 namespace quillmark::graphics {
@@ -21,12 +22,7 @@ namespace {
 using testing::body;
 using testing::onePage;
 using testing::run;
-
-std::string words(int count) {
-    std::string s;
-    for (int i = 0; i < count; ++i) s += (i ? " " : "") + std::string("word") + std::to_string(i);
-    return s;
-}
+using testing::words;
 
 std::set<std::string> tokens(const std::string& text) {
     std::set<std::string> result;
@@ -40,12 +36,17 @@ std::string pageText(const std::vector<uint8_t>& pdf, int page = 0) {
     return document ? document->pageText(page) : "<no document>";
 }
 
-// The document with its streams uncompressed, as qpdf writes it for reading.
-std::string uncompressed(const std::vector<uint8_t>& pdf) {
+// Runs a tool on the document written to a file: `{}` in the command stands for the file's quoted path.
+testing::ToolResult runOn(const std::vector<uint8_t>& pdf, const std::string& command) {
     quillmark::testing::TempDir dir;
     testing::writeFile(dir / "in.pdf", pdf);
-    run("qpdf --qdf --object-streams=disable '" + (dir / "in.pdf").string() + "' '" + (dir / "out.pdf").string() + "'");
-    return quillmark::testing::readFile(dir / "out.pdf");
+    const size_t at = command.find("{}");
+    return run(command.substr(0, at) + "'" + (dir / "in.pdf").string() + "'" + command.substr(at + 2));
+}
+
+// The document with its streams uncompressed, as qpdf writes it for reading.
+std::string uncompressed(const std::vector<uint8_t>& pdf) {
+    return runOn(pdf, "qpdf --qdf --object-streams=disable {} -").output;
 }
 
 size_t count(const std::string& haystack, const std::string& needle) {
@@ -56,9 +57,7 @@ size_t count(const std::string& haystack, const std::string& needle) {
 
 // qpdf's verdict: nothing but "no errors" lines.
 void expectCleanCheck(const std::vector<uint8_t>& pdf) {
-    quillmark::testing::TempDir dir;
-    testing::writeFile(dir / "check.pdf", pdf);
-    const testing::ToolResult check = run("qpdf --check '" + (dir / "check.pdf").string() + "'");
+    const testing::ToolResult check = runOn(pdf, "qpdf --check {}");
     EXPECT_EQ(check.status, 0) << check.output;
     EXPECT_EQ(check.output.find("WARNING"), std::string::npos) << check.output;
     EXPECT_NE(check.output.find("No syntax or stream encoding errors"), std::string::npos) << check.output;
@@ -123,12 +122,8 @@ TEST(PDFDrawing, TextDrawnAtItsMeasuredHeightComesOutWholeAndOneLineLessIsCut) {
         tokens(pageText(onePage([&](Canvas& c) { c.text(text, {54, 100, width, h - 3}); })));
     EXPECT_EQ(cut, tokens(text.substring(0, n).string()));
     EXPECT_FALSE(cut.count("word79"));
-}
-
-TEST(PDFDrawing, TextTallerThanItsRectangleDrawsNothing) {
-    QUILLMARK_REQUIRE_FONTS();
-    const AttributedText text("Hello", body(20));
-    EXPECT_EQ(tokens(pageText(onePage([&](Canvas& c) { c.text(text, {54, 100, 200, 5}); }))).size(), 0u);
+    // Text taller than its rectangle draws nothing at all.
+    EXPECT_TRUE(tokens(pageText(onePage([&](Canvas& c) { c.text(AttributedText("Hello", body(20)), {54, 100, 200, 5}); }))).empty());
 }
 
 TEST(PDFDrawing, NaturalWidthHoldsTheWordThatWasMeasured) {
@@ -163,25 +158,17 @@ TEST(PDFDrawing, EmojiAreReadableTextAndSharpPictures) {
 
     // Each distinct emoji is one image, at least four pixels per point (an emoji at 10 points is about
     // 12.5 points wide), however often it appears.
-    quillmark::testing::TempDir dir;
-    testing::writeFile(dir / "emoji.pdf", pdf);
-    const testing::ToolResult list = run("pdfimages -list '" + (dir / "emoji.pdf").string() + "'");
+    const testing::ToolResult list = runOn(pdf, "pdfimages -list {}");
     ASSERT_EQ(list.status, 0) << list.output;
     std::set<int> objects;
     std::istringstream lines(list.output);
-    std::string line;
-    std::getline(lines, line);
-    std::getline(lines, line);
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
-        std::string page, num, type;
-        int width = 0, height = 0;
-        fields >> page >> num >> type >> width >> height;
-        if (type != "image") continue;
+        std::string page, num, type, color, comp, bpc, enc, interp;
+        int width = 0, height = 0, object = 0;
+        if (!(fields >> page >> num >> type >> width >> height) || type != "image") continue;  // the heading too
         EXPECT_GE(width, 50) << line;
         EXPECT_GE(height, 50) << line;
-        std::string color, comp, bpc, enc, interp;
-        int object = 0;
         fields >> color >> comp >> bpc >> enc >> interp >> object;
         objects.insert(object);
     }
@@ -246,9 +233,7 @@ TEST(PDFDrawing, AlignmentPlacesLinesAtThePageSidesWhateverTheScript) {
         c.text(styled("שלום", Alignment::left), {100, 200, 300, 20});
         c.text(styled("עולם", Alignment::right), {100, 250, 300, 20});
     });
-    quillmark::testing::TempDir dir;
-    testing::writeFile(dir / "aligned.pdf", pdf);
-    const testing::ToolResult boxes = run("pdftotext -bbox '" + (dir / "aligned.pdf").string() + "' -");
+    const testing::ToolResult boxes = runOn(pdf, "pdftotext -bbox {} -");
     ASSERT_EQ(boxes.status, 0);
     // The horizontal extent of everything on the line whose top is at y (pdftotext lists right-to-left
     // words letter by letter).
@@ -269,7 +254,7 @@ TEST(PDFDrawing, AlignmentPlacesLinesAtThePageSidesWhateverTheScript) {
     EXPECT_NEAR(extent(250).second, 400, 1.5);
 }
 
-TEST(PDFWriting, SameExportGivesTheSameBytesOnAnyThread) {
+TEST(PDFWriting, SameExportGivesTheSameBytesOnAnyThreadAndPassesQpdfCheck) {
     QUILLMARK_REQUIRE_FONTS();
     const std::vector<uint8_t> first = richDocument(sampleInfo());
     ASSERT_FALSE(first.empty());
@@ -277,12 +262,8 @@ TEST(PDFWriting, SameExportGivesTheSameBytesOnAnyThread) {
     std::vector<uint8_t> other;
     std::thread([&] { other = richDocument(sampleInfo()); }).join();
     EXPECT_EQ(other, first);
-}
-
-TEST(PDFWriting, DocumentsPassQpdfCheck) {
-    QUILLMARK_REQUIRE_FONTS();
-    QUILLMARK_REQUIRE_TOOL("qpdf");
-    expectCleanCheck(richDocument(sampleInfo()));
+    if (!testing::hasTool("qpdf")) return;
+    expectCleanCheck(first);
     PDFWriter empty(sampleInfo(), {595.28, 841.89});
     empty.page([](Canvas&) {});
     expectCleanCheck(empty.finish());
@@ -373,11 +354,18 @@ TEST(PDFReading, DocumentInformationRoundTrips) {
     EXPECT_EQ(document->pageText(2), "");
     EXPECT_EQ(document->pageText(-1), "");
     EXPECT_EQ(document->pageText(0), document->pageText(1));
+    // A file opens as its bytes do.
+    quillmark::testing::TempDir dir;
+    testing::writeFile(dir / "export.pdf", pdf);
+    auto fromFile = PDFDocument::open((dir / "export.pdf").string());
+    ASSERT_TRUE(fromFile);
+    EXPECT_EQ(fromFile->keywords(), document->keywords());
+    EXPECT_EQ(fromFile->pageText(1), document->pageText(1));
+    PDFDocument moved = std::move(*fromFile);
+    EXPECT_EQ(moved.pageCount(), 2);
 
     if (testing::hasTool("pdfinfo")) {
-        quillmark::testing::TempDir dir;
-        testing::writeFile(dir / "info.pdf", pdf);
-        const std::string shown = run("pdfinfo '" + (dir / "info.pdf").string() + "'").output;
+        const std::string shown = runOn(pdf, "pdfinfo {}").output;
         EXPECT_NE(shown.find("CreationDate:    Tue Nov 14 22:13:20 2023 UTC"), std::string::npos) << shown;
         EXPECT_NE(shown.find("ModDate:         Tue Nov 14 22:13:20 2023 UTC"), std::string::npos) << shown;
     }
@@ -391,28 +379,12 @@ TEST(PDFReading, KeywordsKeptOnlyInXMPComeBackAsAList) {
         "<rdf:Description xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:subject><rdf:Bag>"
         "<rdf:li>other</rdf:li><rdf:li>quillmark-verify:abc&amp;d</rdf:li></rdf:Bag></dc:subject>"
         "</rdf:Description></rdf:RDF></x:xmpmeta>";
-    std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>",
-        "<< /Type /Metadata /Subtype /XML /Length " + std::to_string(xmp.size()) + " >>\nstream\n" + xmp + "\nendstream",
-        "<< /Title (Old) >>",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t offset : offsets) {
-        char entry[32];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-        pdf += entry;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R /Info 5 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    const std::string pdf = quillmark::testing::pdfOfObjects(
+        {"<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >>",
+         "<< /Type /Metadata /Subtype /XML /Length " + std::to_string(xmp.size()) + " >>\nstream\n" + xmp + "\nendstream",
+         "<< /Title (Old) >>"},
+        "/Root 1 0 R /Info 5 0 R");
     auto document = PDFDocument::open(std::vector<uint8_t>(pdf.begin(), pdf.end()));
     ASSERT_TRUE(document);
     EXPECT_EQ(document->info("Title"), "Old");
@@ -447,20 +419,6 @@ TEST(PDFReading, DamagedInputGivesNoDocumentAndNeverCrashes) {
     std::vector<uint8_t> damaged = pdf;
     for (size_t i = damaged.size() / 4; i < damaged.size() / 2; i += 97) damaged[i] ^= 0x5A;
     if (auto document = PDFDocument::open(damaged)) (void)document->pageText(0);
-}
-
-TEST(PDFReading, FilesOpenLikeBytes) {
-    QUILLMARK_REQUIRE_FONTS();
-    quillmark::testing::TempDir dir;
-    const std::vector<uint8_t> pdf = richDocument(sampleInfo());
-    testing::writeFile(dir / "export.pdf", pdf);
-    auto fromFile = PDFDocument::open((dir / "export.pdf").string());
-    auto fromBytes = PDFDocument::open(pdf);
-    ASSERT_TRUE(fromFile && fromBytes);
-    EXPECT_EQ(fromFile->keywords(), fromBytes->keywords());
-    EXPECT_EQ(fromFile->pageText(1), fromBytes->pageText(1));
-    PDFDocument moved = std::move(*fromFile);
-    EXPECT_EQ(moved.pageCount(), 2);
 }
 
 }  // namespace

@@ -12,12 +12,7 @@ namespace quillmark::graphics {
 namespace {
 
 using testing::body;
-
-std::string words(int count) {
-    std::string s;
-    for (int i = 0; i < count; ++i) s += (i ? " " : "") + std::string("word") + std::to_string(i);
-    return s;
-}
+using testing::words;
 
 TEST(TextLayout, EmptyTextMeasuresNothing) {
     const AttributedText empty;

@@ -41,7 +41,7 @@ PictureRef picture(int width, int height) {
     return p;
 }
 
-TEST(BubbleBlock, ShortTextIsItsNaturalWidthPlus23AndSitsOnTheOwnersSide) {
+TEST(BubbleBlock, ShortTextIsItsNaturalWidthPlus23OnTheOwnersSideAndReactionsGoAbove) {
     AttributedText word = body("Hello");
     double naturalWidth = std::ceil(graphics::TextLayout::natural(word));
     BubbleBlock mine(word, true, {}, false, 0.7), theirs(word, false, {}, false, 0.7);
@@ -52,6 +52,10 @@ TEST(BubbleBlock, ShortTextIsItsNaturalWidthPlus23AndSitsOnTheOwnersSide) {
     EXPECT_EQ(m.y, 100);
     EXPECT_EQ(m.height, lineHeight() + 14);
     EXPECT_EQ(mine.height(400), lineHeight() + 14 + 3);
+    // Reactions add 9 points above the bubble.
+    BubbleBlock liked(word, true, {"👍"}, false, 0.7);
+    EXPECT_EQ(liked.height(400), mine.height(400) + 9);
+    EXPECT_EQ(liked.bubbleRect({0, 100}, 400).y, 109);
 }
 
 TEST(BubbleBlock, LongTextWrapsAtTheMaximumFractionLess22) {
@@ -62,12 +66,6 @@ TEST(BubbleBlock, LongTextWrapsAtTheMaximumFractionLess22) {
     EXPECT_EQ(g.textHeight, std::ceil(graphics::TextLayout::height(body(longText), 258)));
     EXPECT_GT(g.textHeight, 3 * lineHeight());
     EXPECT_EQ(BubbleBlock(AttributedText(), false, {}, false, 0.7).bubbleRect({0, 0}, 400).width, 23);
-}
-
-TEST(BubbleBlock, ReactionsAdd9PointsAboveTheBubble) {
-    BubbleBlock plain(body("Hi"), true, {}, false, 0.7), liked(body("Hi"), true, {"👍"}, false, 0.7);
-    EXPECT_EQ(liked.height(400), plain.height(400) + 9);
-    EXPECT_EQ(liked.bubbleRect({0, 100}, 400).y, 109);
 }
 
 TEST(BubbleBlock, SplitKeepsTheBadgeOnTheFirstPartOnly) {
@@ -130,12 +128,6 @@ TEST_F(ColumnRowTest, CannotSplitWhenTheFirstPartNeitherFitsNorSplits) {
     EXPECT_FALSE(r.split(504, 100));
     EXPECT_FALSE(row({makeBlock<testing::FakeBlock>("a", 20)}).split(504, 100));  // nothing to move
     EXPECT_FALSE(row({}).split(504, 100));
-    // So the whole row moves to the next page.
-    Paginator paginator{{600, 500}, {0, 0, 504, 300}};
-    auto pages = paginator.paginate({makeBlock<testing::FakeBlock>("filler", 200),
-                                     makeBlock<ColumnRow>(left, r.parts, 10, 7, false)});
-    ASSERT_EQ(pages.size(), 2u);
-    EXPECT_EQ(pages[1][0].y, 0);
 }
 
 TEST_F(ColumnRowTest, SplitsBetweenPartsAndInsideTheFirstThatDoesNotFit) {

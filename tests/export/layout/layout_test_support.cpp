@@ -76,15 +76,8 @@ Attachment attachment(std::string guid, const std::filesystem::path& file, int64
 }
 
 std::filesystem::path writeJPEG(const std::filesystem::path& file, int width, int height) {
-    graphics::Picture p;
-    p.width = width;
-    p.height = height;
-    p.rgb.assign(static_cast<size_t>(width * height * 3), 0);
-    for (size_t i = 0; i < p.rgb.size(); i += 3) {
-        p.rgb[i] = 200;
-        p.rgb[i + 1] = 120;
-        p.rgb[i + 2] = 40;
-    }
+    graphics::Picture p{width, height, {}, std::nullopt};
+    for (int i = 0; i < width * height; ++i) p.rgb.insert(p.rgb.end(), {200, 120, 40});
     auto jpeg = p.encodeJPEG(0.9);
     std::ofstream out(file, std::ios::binary);
     if (jpeg) out.write(reinterpret_cast<const char*>(jpeg->data()), static_cast<std::streamsize>(jpeg->size()));

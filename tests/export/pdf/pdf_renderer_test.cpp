@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <regex>
-#include <tuple>
 
 #include "export/dates.h"
 #include "export/formats.h"
 #include "export/graphics/pdf_document.h"
+#include "graphics/graphics_test_support.h"
 #include "layout/layout_test_support.h"
 #include "support/temp_dir.h"
 
@@ -18,18 +16,7 @@ namespace {
 
 using namespace testing;
 
-// The output of a shell command; nothing when it cannot run or fails.
-std::optional<std::string> run(const std::string& command) {
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-    if (pclose(pipe) != 0) return std::nullopt;
-    return out;
-}
-
-bool havePoppler() { return run("pdfinfo -v").has_value() || run("which pdfinfo").has_value(); }
+using graphics::testing::run;
 
 std::vector<Message> chatter(int count, double start = march5) {
     std::vector<Message> out;
@@ -45,11 +32,8 @@ protected:
     AttachmentMedia media;
     TempDir dir;
 
-    std::filesystem::path write(const PDFRenderer::Output& out, const std::string& name = "export.pdf") {
-        auto path = dir / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(out.data.data()), static_cast<std::streamsize>(out.data.size()));
-        return path;
+    std::filesystem::path write(const PDFRenderer::Output& out) {
+        return dir.write("export.pdf", std::string(out.data.begin(), out.data.end()));
     }
 };
 
@@ -120,23 +104,6 @@ TEST_F(PDFRendererTest, RecordExportCarriesItsInformationRecordAndFooters) {
     EXPECT_NE(messages.find("Hello"), std::string::npos);
 }
 
-TEST_F(PDFRendererTest, DocumentInformationThroughPdfinfo) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
-    auto t = thread(oneToOne(), {message(1, march5, anna, "Hello")});
-    auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::a4, "   "), media);
-    auto info = run("pdfinfo '" + write(out).string() + "'");
-    ASSERT_TRUE(info);
-    EXPECT_NE(info->find("Title:           Messages with Anna Berg\n"), std::string::npos) << *info;
-    // An owner's name of blanks is written as it is.
-    EXPECT_NE(info->find("Author:             \n"), std::string::npos) << *info;
-    EXPECT_NE(info->find("Creator:         Quillmark 1.2\n"), std::string::npos);
-    EXPECT_NE(info->find("Subject:         Messages, March 5, 2024 \u00b7 SHA-256 " + out.fingerprint), std::string::npos);
-    EXPECT_NE(info->find("Keywords:        " + out.record.encoded() + "\n"), std::string::npos);
-    EXPECT_NE(info->find("Pages:           2\n"), std::string::npos);
-    EXPECT_NE(info->find("595.28 x 841.89 pts (A4)"), std::string::npos);
-    EXPECT_EQ(VerificationRecord::record(write(out).string()), out.record);
-}
-
 TEST_F(PDFRendererTest, EmptyOwnerNameAndEmptyThread) {
     auto out = *PDFRenderer::render(thread(oneToOne(), {}), options(ExportLayout::record, Paper::letter, ""), media);
     auto pdf = graphics::PDFDocument::open(out.data);
@@ -145,66 +112,69 @@ TEST_F(PDFRendererTest, EmptyOwnerNameAndEmptyThread) {
     EXPECT_EQ(pdf->info("Author"), "Quillmark");
     EXPECT_EQ(pdf->info("Subject"), "Messages,  \u00b7 SHA-256 " + out.fingerprint);
     EXPECT_NE(pdf->pageText(0).find("Page 1 of 1"), std::string::npos);
+    // An owner's name of blanks is written as it is.
+    out = *PDFRenderer::render(thread(oneToOne(), {}), options(ExportLayout::record, Paper::letter, "   "), media);
+    EXPECT_EQ(graphics::PDFDocument::open(out.data).value().info("Author"), "   ");
+}
+
+// Words of a page as pdftotext -bbox gives them, in the order drawn.
+struct Word {
+    std::string text;
+    double xMin, yMin, xMax;
+};
+std::vector<Word> wordsOf(const std::string& html) {
+    std::vector<Word> out;
+    std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
+        out.push_back({(*it)[4].str(), std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
+    return out;
 }
 
 TEST_F(PDFRendererTest, FooterAndHeaderSitWhereTheyBelongOnA4) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
+    QUILLMARK_REQUIRE_TOOL("pdftotext");
     auto t = thread(oneToOne(), chatter(3));
     auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::a4), media);
-    auto html = run("pdftotext -bbox -f 2 -l 2 '" + write(out).string() + "' -");
-    ASSERT_TRUE(html);
-    // Each word as xMin, yMin, xMax, yMax, at its first occurrence; the last word on its own.
-    std::map<std::string, std::array<double, 4>> words;
-    std::array<double, 4> lastWord{};
-    std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
-    for (auto it = std::sregex_iterator(html->begin(), html->end(), word); it != std::sregex_iterator(); ++it) {
-        lastWord = {std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])};
-        words.emplace((*it)[5].str(), lastWord);
-    }
+    const auto html = run("pdftotext -bbox -f 2 -l 2 '" + write(out).string() + "' -");
+    ASSERT_EQ(html.status, 0) << html.output;
+    // Each word at its first occurrence; the last word on its own.
+    const std::vector<Word> all = wordsOf(html.output);
+    ASSERT_FALSE(all.empty());
+    std::map<std::string, Word> words;
+    for (const Word& w : all) words.emplace(w.text, w);
     ASSERT_TRUE(words.count("Page") && words.count("Quillmark") && words.count("Messages"));
     // The footer's line of text starts at 841.89 − 55.2 = 786.69; the page number ends at the content's
     // right edge, the fingerprint line starts at its left edge.
-    EXPECT_NEAR(words["Page"][1], 786.69, 2.5);
-    EXPECT_NEAR(words["Quillmark"][0], 54, 0.5);
-    EXPECT_NEAR(lastWord[2], 54 + 487.28, 0.5);  // "Page 2 of 2" is the last text drawn
+    EXPECT_NEAR(words["Page"].yMin, 786.69, 2.5);
+    EXPECT_NEAR(words["Quillmark"].xMin, 54, 0.5);
+    EXPECT_NEAR(all.back().xMax, 54 + 487.28, 0.5);  // "Page 2 of 2" is the last text drawn
     // The running header's title at 41.2 on the left.
-    EXPECT_NEAR(words["Messages"][1], 41.2, 2.5);
-    EXPECT_NEAR(words["Messages"][0], 54, 0.5);
-}
-
-// Words of a page as pdftotext -bbox gives them: text, xMin, yMin.
-std::vector<std::tuple<std::string, double, double>> wordsOf(const std::string& html) {
-    std::vector<std::tuple<std::string, double, double>> out;
-    std::regex word(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="[0-9.]+" yMax="[0-9.]+">([^<]*)</word>)re");
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it) {
-        out.emplace_back((*it)[3].str(), std::stod((*it)[1]), std::stod((*it)[2]));
-    }
-    return out;
+    EXPECT_NEAR(words["Messages"].yMin, 41.2, 2.5);
+    EXPECT_NEAR(words["Messages"].xMin, 54, 0.5);
 }
 
 // An Arabic title and name: the running head shows, and a reaction line keeps its pieces in order, the
 // time after the name, not pulled into the name's right-to-left run.
 TEST_F(PDFRendererTest, RightToLeftNamesKeepTheirPlaceInComposedLinesAndTheRunningHead) {
-    if (!havePoppler()) GTEST_SKIP() << "poppler-utils are not installed";
+    QUILLMARK_REQUIRE_TOOL("pdftotext");
     const Participant fatima{"+971501234567", "\u0641\u0627\u0637\u0645\u0629"};
     std::vector<Message> messages = chatter(60);
     messages[0].reactions = {{ReactionKind::laugh, "\U0001F602", false, fatima, Date{march5 + 5}}};
     auto t = thread(group({fatima}), messages);
     auto out = *PDFRenderer::render(t, options(ExportLayout::record, Paper::letter), media);
     auto path = write(out).string();
-    auto two = run("pdftotext -bbox -f 2 -l 2 '" + path + "' -");
-    ASSERT_TRUE(two);
+    const auto two = run("pdftotext -bbox -f 2 -l 2 '" + path + "' -");
+    ASSERT_EQ(two.status, 0) << two.output;
     bool head = false;
-    for (const auto& [text, x, y] : wordsOf(*two)) head = head || (text == "Messages" && y < 50);
+    for (const Word& w : wordsOf(two.output)) head = head || (w.text == "Messages" && w.yMin < 50);
     EXPECT_TRUE(head) << "no running head on page 2";
 
-    auto one = run("pdftotext -bbox -f 1 -l 3 '" + path + "' -");
-    ASSERT_TRUE(one);
+    const auto one = run("pdftotext -bbox -f 1 -l 3 '" + path + "' -");
+    ASSERT_EQ(one.status, 0) << one.output;
     double name = -1, time = -1, label = -1;
-    for (const auto& [text, x, y] : wordsOf(*one)) {
-        if (text == "Reactions:" && label < 0) label = x;
-        if (label >= 0 && name < 0 && text.find("\u0641") != std::string::npos) name = x;
-        if (label >= 0 && time < 0 && text.rfind("7:05:14", 0) == 0) time = x;
+    for (const Word& w : wordsOf(one.output)) {
+        if (w.text == "Reactions:" && label < 0) label = w.xMin;
+        if (label >= 0 && name < 0 && w.text.find("\u0641") != std::string::npos) name = w.xMin;
+        if (label >= 0 && time < 0 && w.text.rfind("7:05:14", 0) == 0) time = w.xMin;
     }
     ASSERT_GE(name, 0);
     ASSERT_GE(time, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <openssl/evp.h>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -24,42 +25,28 @@ VerificationRecord sample() {
     return r;
 }
 
-// The URL-safe Base64 of the bytes, without padding: what a record's payload looks like.
+// The URL-safe Base64 of the bytes without padding, as OpenSSL writes it: what a record's payload looks like.
 std::string urlBase64(const std::string& bytes) {
-    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-    std::string out;
-    int bits = 0;
-    uint32_t acc = 0;
-    for (unsigned char c : bytes) {
-        acc = (acc << 8) | c;
-        bits += 8;
-        while (bits >= 6) {
-            bits -= 6;
-            out += alphabet[(acc >> bits) & 63];
-        }
-    }
-    if (bits > 0) out += alphabet[(acc << (6 - bits)) & 63];
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    out.resize(size_t(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                      reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()))));
+    while (!out.empty() && out.back() == '=') out.pop_back();
+    for (char& c : out) c = c == '+' ? '-' : c == '/' ? '_' : c;
     return out;
 }
 
 std::string wordOf(const json& object) { return std::string(VerificationRecord::prefix) + urlBase64(object.dump()); }
 
-// The JSON a record encodes to, read back without the decoder under test.
+// The JSON a record encodes to, read back by OpenSSL rather than the decoder under test.
 json jsonOf(const VerificationRecord& r) {
     std::string payload = r.encoded().substr(VerificationRecord::prefix.size());
     for (char& c : payload) c = c == '-' ? '+' : c == '_' ? '/' : c;
-    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string bytes;
-    uint32_t acc = 0;
-    int bits = 0;
-    for (char c : payload) {
-        acc = (acc << 6) | uint32_t(alphabet.find(c));
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            bytes += char((acc >> bits) & 0xFF);
-        }
-    }
+    const size_t padding = (4 - payload.size() % 4) % 4;
+    payload.append(padding, '=');
+    std::string bytes(payload.size() / 4 * 3, '\0');
+    EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()), reinterpret_cast<const unsigned char*>(payload.data()),
+                    int(payload.size()));
+    bytes.resize(bytes.size() - padding);
     return json::parse(bytes);
 }
 
@@ -73,7 +60,19 @@ TEST(VerificationRecordEncoding, IsThePrefixAndUrlSafeBase64WithoutPadding) {
         EXPECT_EQ(payload.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
                   std::string::npos);
         EXPECT_EQ(VerificationRecord::decode(word), r);
+        // Padding written out is accepted too; a payload of 4n + 1 characters is no Base64 at all.
+        while (payload.size() % 4 != 0) payload += '=';
+        EXPECT_EQ(VerificationRecord::decode("quillmark-verify:" + payload), r);
+        while (payload.size() % 4 != 1) payload.pop_back();
+        EXPECT_FALSE(VerificationRecord::decode("quillmark-verify:" + payload));
     }
+    const std::string word = sample().encoded();
+    for (char bad : {'.', '*', '!', '='}) {
+        std::string damaged = word;
+        damaged[30] = bad;
+        EXPECT_FALSE(VerificationRecord::decode(damaged)) << bad;
+    }
+    EXPECT_FALSE(VerificationRecord::decode(word.substr(0, 30) + "\xC3\xA9" + word.substr(30)));
 }
 
 TEST(VerificationRecordEncoding, JsonHasSortedKeysMillisecondsAndNoAbsentDates) {
@@ -90,18 +89,14 @@ TEST(VerificationRecordEncoding, JsonHasSortedKeysMillisecondsAndNoAbsentDates) 
     std::vector<std::string> optionKeys;
     for (auto& [key, value] : j["options"].items()) optionKeys.push_back(key);
     EXPECT_TRUE(std::is_sorted(optionKeys.begin(), optionKeys.end()));
-}
 
-TEST(VerificationRecordEncoding, DatesKeepTheirMillisecondsAndAbsentOnesAreLeftOut) {
-    VerificationRecord r = sample();
+    // Dates keep their milliseconds; an iPhone backup's device and date travel with the record.
     r.start = Date::fromMilliseconds(1709251200123);
-    EXPECT_EQ(jsonOf(r)["start"], 1709251200123);
-    EXPECT_FALSE(jsonOf(r).contains("end"));
-    EXPECT_FALSE(jsonOf(r).contains("origin"));
-    EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
-    // An iPhone backup's device and date travel with the record.
     r.origin = HistoryOrigin{"Anna's iPhone", Date::fromMilliseconds(1709251200000)};
-    EXPECT_EQ(jsonOf(r)["origin"]["backupDate"], 1709251200000);
+    j = jsonOf(r);
+    EXPECT_EQ(j["start"], 1709251200123);
+    EXPECT_FALSE(j.contains("end"));
+    EXPECT_EQ(j["origin"]["backupDate"], 1709251200000);
     EXPECT_EQ(VerificationRecord::decode(r.encoded()), r);
 }
 
@@ -114,40 +109,13 @@ TEST(VerificationRecordDecoding, FindsTheRecordAmongOtherKeywords) {
     EXPECT_FALSE(VerificationRecord::decode(""));
 }
 
-TEST(VerificationRecordDecoding, PaddingAndTheImpossibleLength) {
-    VerificationRecord r = sample();
-    std::string word = r.encoded();
-    // A payload of 4n + 1 characters is no Base64 at all.
-    std::string payload = word.substr(17);
-    while (payload.size() % 4 != 1) payload.pop_back();
-    EXPECT_FALSE(VerificationRecord::decode("quillmark-verify:" + payload));
-    // Padding written out is accepted too.
-    std::string padded = word;
-    while ((padded.size() - 17) % 4 != 0) padded += '=';
-    EXPECT_EQ(VerificationRecord::decode(padded), r);
-}
-
-TEST(VerificationRecordDecoding, CharactersOutsideTheAlphabetFail) {
-    std::string word = sample().encoded();
-    for (char bad : {'.', '*', '!', '='}) {
-        std::string damaged = word;
-        damaged[30] = bad;
-        EXPECT_FALSE(VerificationRecord::decode(damaged)) << bad;
-    }
-    EXPECT_FALSE(VerificationRecord::decode(word.substr(0, 30) + "\xC3\xA9" + word.substr(30)));
-}
-
+// The options inside are read as export options are, whose own tests check each of their keys.
 TEST(VerificationRecordDecoding, EveryKeyButStartAndEndIsRequired) {
     json full = jsonOf(sample());
     ASSERT_TRUE(VerificationRecord::decode(wordOf(full)));
     for (const char* key : {"version", "chats", "options", "names", "fingerprint", "messages", "pages"}) {
         json j = full;
         j.erase(key);
-        EXPECT_FALSE(VerificationRecord::decode(wordOf(j))) << key;
-    }
-    for (const char* key : {"layout", "paper", "timeZoneID", "localeID", "meName", "exportedAt", "appVersion"}) {
-        json j = full;
-        j["options"].erase(key);
         EXPECT_FALSE(VerificationRecord::decode(wordOf(j))) << key;
     }
 }
@@ -169,9 +137,6 @@ TEST(VerificationRecordDecoding, WrongKindsFailAndUnknownKeysAreIgnored) {
     EXPECT_FALSE(with("pages", "56"));
     EXPECT_FALSE(with("start", "2024-03-01"));
     EXPECT_FALSE(with("options", json::array()));
-    json badLayout = full;
-    badLayout["options"]["layout"] = "poster";
-    EXPECT_FALSE(VerificationRecord::decode(wordOf(badLayout)));
 
     auto extra = with("comment", "made by hand");
     ASSERT_TRUE(extra);
