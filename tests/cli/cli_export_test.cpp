@@ -1,10 +1,9 @@
 // quillmark-cli export and fingerprint, run as a program on a small history written for each test.
-#include <openssl/sha.h>
-
 #include <cstdio>
 
 #include <gtest/gtest.h>
 
+#include "core/sha256.h"
 #include "run_cli.h"
 #include "support/temp_dir.h"
 #include "support/test_history.h"
@@ -29,18 +28,6 @@ INSERT INTO message (ROWID, guid, text, handle_id, is_from_me, date, service) VA
   (4, 'T-2', 'Me!', 0, 1, 710000060000000000, 'iMessage');
 INSERT INTO chat_message_join (chat_id, message_id) VALUES (10, 1), (10, 2), (12, 3), (12, 4);
 )sql";
-
-std::string sha256(std::string_view bytes) {
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    std::string hex;
-    for (const unsigned char b : digest) {
-        static constexpr char digits[] = "0123456789abcdef";
-        hex += digits[b >> 4];
-        hex += digits[b & 0xF];
-    }
-    return hex;
-}
 
 class CLIExportTest : public ::testing::Test {
 protected:
@@ -69,14 +56,14 @@ TEST_F(CLIExportTest, OneConversationToAFilePrintsItsHashesAndTheFingerprint) {
 
     const auto fingerprint = cli({"fingerprint", "2"});
     ASSERT_EQ(fingerprint.status, 0) << fingerprint.err;
-    EXPECT_EQ(result.out, csv.string() + "\n  messages: 2\n  file SHA-256: " + sha256(bytes) +
+    EXPECT_EQ(result.out, csv.string() + "\n  messages: 2\n  file SHA-256: " + SHA256::of(bytes) +
                               "\n  fingerprint: " + fingerprint.out);
 
     // The canonical text is exactly what the fingerprint hashes.
     const auto canonical = cli({"fingerprint", "2", "--canonical"});
     ASSERT_EQ(canonical.status, 0);
     EXPECT_EQ(canonical.out.rfind("quillmark-fingerprint v1\nchats iMessage;-;+15551230001\n{", 0), 0u);
-    EXPECT_EQ(sha256(canonical.out) + "\n", fingerprint.out);
+    EXPECT_EQ(SHA256::of(canonical.out) + "\n", fingerprint.out);
     // A narrower range is another set of messages.
     EXPECT_NE(cli({"fingerprint", "2", "--to", "2023-03-08T20:27:00Z"}).out, fingerprint.out);
 }
