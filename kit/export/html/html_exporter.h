@@ -4,7 +4,9 @@
 // heading per month, time stamps after pauses, reactions, replies, edits, unsent messages, group events)
 // with its own style sheet (light and dark, fit for printing), and "files/" with a copy of every attachment
 // that is on this computer: pictures inline, video and audio playable, other files linked. Pictures in
-// formats a browser may not show (HEIC, TIFF …) also get a JPEG copy, which the page shows. The page's
+// formats a browser may not show (HEIC, TIFF …) also get a JPEG copy, which the page shows; recordings a
+// browser cannot play (a voice message's .caf) get a copy in .m4a or .ogg, which the page plays, with a
+// link to download the original beside the player. The page's
 // header carries the date range, the time zone and the fingerprint of the messages.
 //
 // Every text from the history is escaped; attachment names, which the sender chose, are made into safe
@@ -36,7 +38,7 @@ using Failure = SentenceFailure;
 
 struct Result {
     std::filesystem::path index;  // the folder + "index.html"
-    int files = 0;                // attachment files copied into "files" (JPEG copies not counted)
+    int files = 0;                // attachment files copied into "files" (JPEG and playable copies not counted)
     std::string fingerprint;      // the fingerprint of the messages, as the page shows it
 };
 
