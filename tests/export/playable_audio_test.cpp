@@ -68,6 +68,18 @@ TEST(PlayableAudio, VoiceMessagesBecomeFilesBrowsersPlayOfTheSameLength) {
         EXPECT_NEAR(*seconds, 2.5, 0.1);
     }
 
+    // A voice message recorded as AAC in .caf: its frames moved as they are.
+    const auto adts = dir / "voice.aac";
+    ASSERT_TRUE(runQuietly("ffmpeg -y -f lavfi -i sine=duration=2.5 -ac 1 -c:a aac -f adts " + quoted(adts)));
+    const auto aac = dir.write("aac.caf", testing::cafOfADTS(testing::readFile(adts)));
+    ASSERT_EQ(probe(aac), "caf,aac");
+    auto moved = playableAudio(aac, "aac.caf");
+    ASSERT_TRUE(moved && *moved) << (moved ? "nothing made" : moved.error().sentence);
+    EXPECT_EQ((*moved)->extension, "m4a");
+    EXPECT_EQ(probe(dir.write("aac.caf.m4a", (*moved)->bytes)), "mov,mp4,m4a,3gp,3g2,mj2,aac");
+    ASSERT_TRUE(mediaDuration(dir / "aac.caf.m4a"));
+    EXPECT_NEAR(*mediaDuration(dir / "aac.caf.m4a"), 2.5, 0.1);
+
     // An old voice message: AMR, encoded anew at its 8 kHz.
     const auto amr = dir.write("Audio Message.amr", testing::amrFile(100, 50));
     auto copy = playableAudio(amr, "Audio Message.amr");

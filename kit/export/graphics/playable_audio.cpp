@@ -178,7 +178,7 @@ Result moved(AVFormatContext* input, int index, const char* container, const cha
     out->codecpar->codec_tag = 0;
     out->time_base = in->time_base;
     if (out->codecpar->codec_id == AV_CODEC_ID_OPUS && !giveOpusHeader(out->codecpar))
-        return tl::unexpected(failure(name, "its Opus sound has more channels than Ogg can take without its header"));
+        return tl::unexpected(failure(name, "its Opus sound lacks the header Ogg needs, and none can be made for it"));
     if (const int error = avformat_write_header(writer.format(), nullptr); error < 0)
         return tl::unexpected(failure(name, error));
 
@@ -455,7 +455,7 @@ tl::expected<std::optional<PlayableAudio>, SentenceFailure> playableAudio(const 
     Result copy = codec == AV_CODEC_ID_AAC    ? moved(input, index, "ipod", "m4a", name)
                   : codec == AV_CODEC_ID_OPUS ? moved(input, index, "ogg", "ogg", name)
                                               : Transcoder(name).run(input, index);
-    // Opus that Ogg cannot take as it is (more than two channels without a header) is encoded anew.
+    // Opus that Ogg cannot take as it is (more than two channels and no header) is encoded anew.
     if (!copy && codec == AV_CODEC_ID_OPUS && input->streams[index]->codecpar->ch_layout.nb_channels > 2) {
         file = MediaFile::open(path);
         if (!file) return tl::unexpected(copy.error());

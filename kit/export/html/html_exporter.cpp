@@ -18,7 +18,7 @@ namespace quillmark::HTMLExporter {
 
 namespace fs = std::filesystem;
 
-const std::string_view styleSheet = R"css(:root{--bg:#fff;--fg:#1c1c1e;--muted:#6b6b70;--faint:#9a9aa0;--them:#e9e9eb;--me:#0a6cf0;--rule:#e5e5ea;--link:#0050c8}
+const std::string_view styleSheet = R"css(:root{color-scheme:light dark;--bg:#fff;--fg:#1c1c1e;--muted:#6b6b70;--faint:#9a9aa0;--them:#e9e9eb;--me:#0a6cf0;--rule:#e5e5ea;--link:#0050c8}
 @media (prefers-color-scheme:dark){:root{--bg:#000;--fg:#f2f2f7;--muted:#a1a1a6;--faint:#6e6e73;--them:#26252a;--rule:#2c2c2e;--link:#6cb8ff}}
 *{box-sizing:border-box}body{margin:0;background:var(--bg);color:var(--fg);font:15px/1.4 -apple-system,BlinkMacSystemFont,"Segoe UI",Roboto,sans-serif}
 main{max-width:760px;margin:0 auto;padding:40px 16px 80px}

@@ -97,7 +97,7 @@ TEST(HTMLExporter, LinksAreReadableInBothThemes) {
 }
 
 TEST(HTMLExporter, EmptyThreadIsTheHeadAndAnEmptyMain) {
-    EXPECT_EQ(HTMLExporter::styleSheet.size(), 2191u);
+    EXPECT_EQ(HTMLExporter::styleSheet.size(), 2215u);
     const MessageThread t = thread({});
     const auto e = exportPage(t, options("Asia/Tokyo"));
     AttachmentMedia media;
