@@ -1,6 +1,8 @@
 #include "media_fixtures.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <sstream>
 
 #include "support/pdf_objects.h"
@@ -57,6 +59,53 @@ std::string amrFile(int speechFrames, int silentFrames) {
     for (int i = 0; i < speechFrames; ++i) bytes += char(7 << 3 | 4) + std::string(31, '\x00');
     for (int i = 0; i < silentFrames; ++i) bytes += char(15 << 3 | 4);
     return bytes;
+}
+
+namespace {
+
+std::string bigEndian(uint64_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) out += char(value >> (8 * i) & 0xff);
+    return out;
+}
+
+// A length in descriptors and the packet table: seven bits a byte, the high bit set on all but the last.
+std::string berLength(size_t value) {
+    std::string out(1, char(value & 0x7f));
+    for (value >>= 7; value > 0; value >>= 7) out.insert(out.begin(), char(0x80 | (value & 0x7f)));
+    return out;
+}
+
+std::string chunk(const char* type, const std::string& body) { return type + bigEndian(body.size(), 8) + body; }
+std::string descriptor(int tag, const std::string& body) { return char(tag) + berLength(body.size()) + body; }
+
+}  // namespace
+
+std::string cafOfADTS(const std::string& adts) {
+    std::string table, data = bigEndian(0, 4);
+    uint64_t frames = 0, header = 0;
+    for (size_t at = 0; at + 7 <= adts.size(); ++frames) {
+        const auto* h = reinterpret_cast<const uint8_t*>(adts.data() + at);
+        const size_t skip = (h[1] & 1) ? 7 : 9, length = size_t(h[3] & 3) << 11 | size_t(h[4]) << 3 | h[5] >> 5;
+        if (h[0] != 0xff || (h[1] & 0xf0) != 0xf0 || length <= skip || at + length > adts.size()) return "";
+        header = uint64_t(h[2]) << 8 | h[3];  // profile, rate index and channels, the same in every frame
+        table += berLength(length - skip);
+        data += adts.substr(at + skip, length - skip);
+        at += length;
+    }
+    const unsigned profile = header >> 14, rateIndex = header >> 10 & 0xf, channels = header >> 6 & 7;
+    static const double rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
+    if (frames == 0 || rateIndex >= std::size(rates)) return "";
+    uint64_t rate = 0;
+    std::memcpy(&rate, &rates[rateIndex], sizeof rate);
+    const std::string config = bigEndian((profile + 1) << 11 | rateIndex << 7 | channels << 3, 2);
+    const std::string cookie = bigEndian(0, 4) + descriptor(3, bigEndian(0, 3) +
+        descriptor(4, "\x40\x15" + std::string(11, '\0') + descriptor(5, config)) + descriptor(6, "\x02"));
+    return "caff" + bigEndian(1, 2) + bigEndian(0, 2) +
+           chunk("desc", bigEndian(rate, 8) + "aac " + bigEndian(2, 4) + bigEndian(0, 4) + bigEndian(1024, 4) +
+                             bigEndian(channels, 4) + bigEndian(0, 4)) +
+           chunk("kuki", cookie) + chunk("pakt", bigEndian(frames, 8) + bigEndian(frames * 1024, 8) + bigEndian(0, 8) + table) +
+           chunk("data", data);
 }
 
 std::array<int, 3> pixelAt(const graphics::Picture& picture, int x, int y) {

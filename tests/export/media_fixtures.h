@@ -37,6 +37,10 @@ std::string pdfDocument(const std::string& content, const std::string& mediaBox 
 // An AMR-NB file of `speechFrames` 12.2 kbit/s frames followed by `silentFrames` no-data frames, 20 ms each.
 std::string amrFile(int speechFrames, int silentFrames);
 
+// A Core Audio file (.caf) holding the AAC frames of an ADTS stream (an .aac file), as voice messages are
+// recorded; empty when the bytes are no ADTS stream. FFmpeg cannot write AAC into this container itself.
+std::string cafOfADTS(const std::string& adts);
+
 // The RGB of a picture's pixel.
 std::array<int, 3> pixelAt(const graphics::Picture& picture, int x, int y);
 

@@ -11,13 +11,14 @@
 #include "export/dates.h"
 #include "export/fingerprint.h"
 #include "export/formats.h"
+#include "export/graphics/playable_audio.h"
 #include "export/rhythm.h"
 
 namespace quillmark::HTMLExporter {
 
 namespace fs = std::filesystem;
 
-const std::string_view styleSheet = R"css(:root{--bg:#fff;--fg:#1c1c1e;--muted:#6b6b70;--faint:#9a9aa0;--them:#e9e9eb;--me:#0a6cf0;--rule:#e5e5ea;--link:#0050c8}
+const std::string_view styleSheet = R"css(:root{color-scheme:light dark;--bg:#fff;--fg:#1c1c1e;--muted:#6b6b70;--faint:#9a9aa0;--them:#e9e9eb;--me:#0a6cf0;--rule:#e5e5ea;--link:#0050c8}
 @media (prefers-color-scheme:dark){:root{--bg:#000;--fg:#f2f2f7;--muted:#a1a1a6;--faint:#6e6e73;--them:#26252a;--rule:#2c2c2e;--link:#6cb8ff}}
 *{box-sizing:border-box}body{margin:0;background:var(--bg);color:var(--fg);font:15px/1.4 -apple-system,BlinkMacSystemFont,"Segoe UI",Roboto,sans-serif}
 main{max-width:760px;margin:0 auto;padding:40px 16px 80px}
@@ -32,7 +33,7 @@ h2{font:600 21px "New York",ui-serif,Georgia,serif;margin:34px 0 10px}
 a{color:var(--link);overflow-wrap:anywhere}.me .b{background:var(--me);color:#fff}.me .b a{color:#fff}
 .b.unsent{background:none;border:1px dashed var(--faint);color:var(--muted);font-style:italic}
 .ph{max-width:62%;border-radius:16px;overflow:hidden;line-height:0}.ph img{max-width:100%;max-height:420px;display:block}
-video,audio{max-width:62%;border-radius:16px}
+video,audio{max-width:62%;border-radius:16px}.dl{font-size:12px;margin:3px 12px 0}
 .file{display:inline-block;padding:7px 12px;border-radius:14px;background:var(--them);color:inherit;text-decoration:none}
 .me .file{background:var(--me);color:#fff}
 .rx{font-size:12px;color:var(--muted);margin:2px 12px}.note{font-size:11px;color:var(--faint);margin:1px 12px}
@@ -108,7 +109,24 @@ bool browsersShow(std::string_view ext) {
 struct Placement {
     std::optional<std::string> path;
     bool copyFailed = false;
+    std::optional<std::string> original;  // the attachment's own copy, when `path` is a copy browsers play
+    bool unplayable = false;              // a recording browsers cannot play and that could not be converted
+
+    static Placement at(std::string path) { return {std::move(path), false, std::nullopt, false}; }
 };
+
+// A recording browsers cannot play as it is (no browser plays a voice message's .caf) gets a copy they play
+// beside the attachment's own copy, which the page offers for download. One that cannot be converted is
+// still kept, and offered for download only.
+Placement placeRecording(const ReadableFile& source, const Attachment& attachment, const std::string& chosen,
+                         const fs::path& files, FileNames& names) {
+    const auto copy = graphics::playableAudio(source.procPath(), attachment.name);
+    if (!copy) return {"files/" + chosen, false, std::nullopt, true};
+    if (!*copy) return Placement::at("files/" + chosen);
+    const std::string playable = names.claim(std::string(stem(chosen)) + "." + (*copy)->extension);
+    if (!AtomicFile::write(files / playable, (*copy)->bytes)) return {"files/" + chosen, false, std::nullopt, true};
+    return {"files/" + playable, false, "files/" + chosen, false};
+}
 
 Placement place(const Attachment& attachment, const fs::path& files, FileNames& names, AttachmentMedia& media,
                 int& copied) {
@@ -116,9 +134,10 @@ Placement place(const Attachment& attachment, const fs::path& files, FileNames& 
     auto source = AttachmentMedia::open(attachment);
     if (!source) return {};
     const std::string chosen = names.claim(safeFileName(attachment.name));
-    if (!AtomicFile::copy(*source, attachment.name, files / chosen)) return {std::nullopt, true};
+    if (!AtomicFile::copy(*source, attachment.name, files / chosen)) return {std::nullopt, true, std::nullopt, false};
     ++copied;
 
+    if (attachment.kind() == AttachmentKind::audio) return placeRecording(*source, attachment, chosen, files, names);
     if (attachment.kind() == AttachmentKind::image && !browsersShow(extension(chosen))) {
         if (const auto picture = media.picture(attachment, 2400)) {
             if (const auto jpeg = picture->encodeJPEG(0.88)) {
@@ -126,11 +145,11 @@ Placement place(const Attachment& attachment, const fs::path& files, FileNames& 
                 // (IMG_1.HEIC beside IMG_1.jpg).
                 const std::string rendition = names.claim(std::string(stem(chosen)) + ".jpg");
                 const std::string_view bytes(reinterpret_cast<const char*>(jpeg->data()), jpeg->size());
-                if (AtomicFile::write(files / rendition, bytes)) return {"files/" + rendition};
+                if (AtomicFile::write(files / rendition, bytes)) return Placement::at("files/" + rendition);
             }
         }
     }
-    return {"files/" + chosen};
+    return Placement::at("files/" + chosen);
 }
 
 // The replied-to text on one line, cut to 90 characters.
@@ -162,7 +181,17 @@ void appendAttachment(std::string& out, const Attachment& attachment, const Plac
             out += "<video controls preload=\"metadata\" src=\"" + url + "\"></video>";
             return;
         case AttachmentKind::audio:
-            out += "<audio controls preload=\"none\" src=\"" + url + "\"></audio>";
+            if (placement.unplayable) {
+                out += "<span class=\"file\">\U0001F4CE ";
+                appendEscaped(out, attachment.name);
+                out += " \u00B7 couldn't be converted to play in a browser</span>";
+            } else {
+                out += "<audio controls preload=\"none\" src=\"" + url + "\"></audio>";
+            }
+            if (placement.unplayable || placement.original) {
+                out += "<a class=\"dl\" href=\"" + (placement.original ? urlPath(*placement.original) : url) +
+                       "\" download>Download the original recording</a>";
+            }
             return;
         case AttachmentKind::file:
             out += "<a class=\"file\" href=\"" + url + "\">\U0001F4CE ";

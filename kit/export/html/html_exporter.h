@@ -4,8 +4,10 @@
 // heading per month, time stamps after pauses, reactions, replies, edits, unsent messages, group events)
 // with its own style sheet (light and dark, fit for printing), and "files/" with a copy of every attachment
 // that is on this computer: pictures inline, video and audio playable, other files linked. Pictures in
-// formats a browser may not show (HEIC, TIFF …) also get a JPEG copy, which the page shows. The page's
-// header carries the date range, the time zone and the fingerprint of the messages.
+// formats a browser may not show (HEIC, TIFF …) also get a JPEG copy, which the page shows; recordings a
+// browser cannot play (a voice message's .caf) get a copy in .m4a or .ogg, which the page plays, with a
+// link to download the original beside the player. The page's header carries the date range, the time
+// zone and the fingerprint of the messages.
 //
 // Every text from the history is escaped; attachment names, which the sender chose, are made into safe
 // file names before they are used under "files/". Each file is written under a temporary name and renamed
@@ -36,7 +38,7 @@ using Failure = SentenceFailure;
 
 struct Result {
     std::filesystem::path index;  // the folder + "index.html"
-    int files = 0;                // attachment files copied into "files" (JPEG copies not counted)
+    int files = 0;                // attachment files copied into "files" (JPEG and playable copies not counted)
     std::string fingerprint;      // the fingerprint of the messages, as the page shows it
 };
 
@@ -44,7 +46,8 @@ struct Result {
 // when missing. Fails, with a
 // sentence naming the path and the system's reason, only when "files" cannot be made or the page cannot
 // be written; attachments copied before such a failure stay. A missing attachment never fails it: it shows
-// as "not in this history", and one that cannot be copied as "could not be copied".
+// as "not in this history", and one that cannot be copied as "could not be copied". Nor does a recording
+// that cannot be converted to play: the page says so and offers the original for download.
 [[nodiscard]] tl::expected<Result, Failure> exportThread(const MessageThread& thread,
                                                              const ExportOptions& options,
                                                              const std::filesystem::path& folder,

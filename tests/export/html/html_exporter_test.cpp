@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 
 #include <gtest/gtest.h>
 
 #include "export/fingerprint.h"
 #include "export_fixtures.h"
+#include "media_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace quillmark {
@@ -191,7 +194,8 @@ TEST(HTMLExporter, AttachmentsOfEveryKindAreCopiedAndLinked) {
     EXPECT_NE(e->page.find("<a class=\"ph\" href=\"files/my%20photo%20%231.png\"><img src=\"files/my%20photo%20%231.png\" "
                            "alt=\"my photo #1.png\" loading=\"lazy\"></a>"
                            "<video controls preload=\"metadata\" src=\"files/clip.mov\"></video>"
-                           "<audio controls preload=\"none\" src=\"files/voice.caf\"></audio>"
+                           "<span class=\"file\">\U0001F4CE voice.caf \u00B7 couldn't be converted to play in a browser</span>"
+                           "<a class=\"dl\" href=\"files/voice.caf\" download>Download the original recording</a>"
                            "<a class=\"file\" href=\"files/Q%26A%20caf%C3%A9.pdf\">\U0001F4CE Q&amp;A caf\u00e9.pdf "
                            "\u00B7 1.5 MB</a>"
                            "<span class=\"file\">\U0001F4CE lost.jpg \u00B7 not in this history</span>"),
@@ -301,6 +305,68 @@ TEST(HTMLExporter, HEICPicturesGetAJPEGCopyThatNeverReplacesAnotherFile) {
     EXPECT_NE(e->page.find("<img src=\"files/IMG_1%201.jpg\" alt=\"IMG_1.jpg\""), std::string::npos);
     EXPECT_NE(e->page.find("<img src=\"files/red.png\""), std::string::npos);
     EXPECT_EQ(e->result.files, 3);  // the JPEG copy is not counted
+}
+
+// What headless Chromium reads of each <audio> of a page: "duration 2.52" or "error 4", in order.
+std::vector<std::string> chromiumHears(const fs::path& folder, const std::vector<std::string>& sources) {
+    std::string page = "<!doctype html><meta charset=\"utf-8\"><body>";
+    for (const std::string& source : sources)
+        page += "<audio preload=\"metadata\" src=\"" + HTMLExporter::urlPath(source) + "\"></audio><p class=\"heard\">none</p>";
+    page += "<script>for (const a of document.querySelectorAll('audio')) {"
+            "const p = a.nextElementSibling;"
+            "a.addEventListener('loadedmetadata', () => { p.textContent = 'duration ' + a.duration; });"
+            "a.addEventListener('error', () => { p.textContent = 'error ' + (a.error ? a.error.code : 0); });"
+            "}</script>";
+    const fs::path probe = folder / "probe.html", profile = folder / "chromium-profile";
+    std::ofstream(probe) << page;
+    const std::string command = "chromium --headless --no-sandbox --disable-gpu --virtual-time-budget=5000 "
+                                "--user-data-dir=" + testing::quoted(profile) + " --dump-dom " +
+                                testing::quoted("file://" + probe.string()) + " 2>/dev/null";
+    std::string dom;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) dom.append(buffer, n);
+        pclose(pipe);
+    }
+    fs::remove_all(profile);
+    fs::remove(probe);
+    std::vector<std::string> heard;
+    for (size_t at = dom.find("<p class=\"heard\">"); at != std::string::npos; at = dom.find("<p class=\"heard\">", at + 1)) {
+        const size_t start = at + std::string("<p class=\"heard\">").size();
+        heard.push_back(dom.substr(start, dom.find('<', start) - start));
+    }
+    return heard;
+}
+
+// A voice message as recorded (Opus in .caf) plays from a copy Chromium reads, with the original offered
+// beside the player; a recording browsers play as it is gets no copy.
+TEST(HTMLExporter, VoiceMessagesPlayFromACopyAndOfferTheOriginal) {
+    ASSERT_TRUE(testing::haveTool("ffmpeg")) << "ffmpeg makes the recordings";
+    ASSERT_TRUE(testing::haveTool("chromium")) << "chromium (scripts/packages.txt) checks that the copy plays";
+    testing::TempDir source;
+    const fs::path voice = source / "Audio Message.caf", bell = source / "doorbell.wav";
+    ASSERT_TRUE(testing::runQuietly("ffmpeg -y -f lavfi -i sine=duration=2.5 -ac 1 -c:a libopus -b:a 16k " +
+                                    testing::quoted(voice)));
+    ASSERT_TRUE(testing::runQuietly("ffmpeg -y -f lavfi -i sine=duration=1 " + testing::quoted(bell)));
+    Message m = message(1, 0, "");
+    m.attachments = {testing::attachment("v", voice.string(), "Audio Message.caf", "audio/x-caf", 5000),
+                     testing::attachment("d", bell.string(), "doorbell.wav", "audio/vnd.wave", 5000)};
+    const auto e = exportPage(thread({m}));
+    EXPECT_NE(e->page.find("<audio controls preload=\"none\" src=\"files/Audio%20Message.ogg\"></audio>"
+                           "<a class=\"dl\" href=\"files/Audio%20Message.caf\" download>Download the original recording</a>"
+                           "<audio controls preload=\"none\" src=\"files/doorbell.wav\"></audio><div class=\"note\">"),
+              std::string::npos)
+        << e->page;
+    EXPECT_EQ(filesIn(e->folder / "files"),
+              (std::set<std::string>{"Audio Message.caf", "Audio Message.ogg", "doorbell.wav"}));
+    EXPECT_EQ(readFile(e->folder / "files" / "Audio Message.caf"), readFile(voice));
+    EXPECT_EQ(e->result.files, 2);
+
+    const auto heard = chromiumHears(e->folder, {"files/Audio Message.ogg", "files/Audio Message.caf"});
+    ASSERT_EQ(heard.size(), 2u);
+    ASSERT_TRUE(heard[0].starts_with("duration ")) << heard[0];
+    EXPECT_NEAR(std::stod(heard[0].substr(9)), 2.5, 0.1);
+    EXPECT_TRUE(heard[1].starts_with("error")) << "Chromium now plays .caf: " << heard[1];
 }
 
 TEST(HTMLExporter, FailuresNameThePathAndTheReason) {
