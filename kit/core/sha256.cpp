@@ -6,6 +6,7 @@
 
 #include <openssl/evp.h>
 
+#include "core/readable_file.h"
 #include "core/text.h"
 
 namespace quillmark::SHA256 {

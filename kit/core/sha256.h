@@ -10,7 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/readable_file.h"
+
+namespace quillmark {
+class ReadableFile;
+}
 
 namespace quillmark::SHA256 {
 

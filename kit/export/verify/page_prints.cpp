@@ -113,12 +113,12 @@ private:
 
 }  // namespace
 
-std::optional<std::vector<std::string>> of(std::span<const uint8_t> pdf) {
+std::optional<std::vector<std::string>> of(const uint8_t* pdf, size_t size) {
     try {
         QPDF document;
         document.setSuppressWarnings(true);
         document.setAttemptRecovery(false);
-        document.processMemoryFile("export", reinterpret_cast<const char*>(pdf.data()), pdf.size());
+        document.processMemoryFile("export", reinterpret_cast<const char*>(pdf), size);
         std::vector<std::string> prints;
         Printer printer;
         for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(document).getAllPages())

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,6 +19,6 @@ namespace quillmark::PagePrints {
 // One digest (SHA-256, hex) per page, in page order. Nothing for a file that can't be read, or one that
 // needed repairs or gave warnings while read (another reader might see it differently): such a file is
 // drawn page by page instead.
-std::optional<std::vector<std::string>> of(std::span<const uint8_t> pdf);
+std::optional<std::vector<std::string>> of(const uint8_t* pdf, size_t size);
 
 }  // namespace quillmark::PagePrints

@@ -40,8 +40,8 @@ std::string composed(const std::string& text) {
 // differ. None when either file's prints can't be taken.
 using Unchanged = std::vector<bool>;
 Unchanged unchangedPages(std::span<const uint8_t> file, std::span<const uint8_t> made) {
-    auto filePrints = std::async(std::launch::async, [&] { return PagePrints::of(file); });
-    const auto madePrints = PagePrints::of(made);
+    auto filePrints = std::async(std::launch::async, [&] { return PagePrints::of(file.data(), file.size()); });
+    const auto madePrints = PagePrints::of(made.data(), made.size());
     const auto fileOnes = filePrints.get();
     Unchanged unchanged;
     if (!fileOnes || !madePrints) return unchanged;
