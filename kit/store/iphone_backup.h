@@ -47,7 +47,7 @@ public:
             needsPassword,  // encrypted, and no password was given
             wrongPassword,  // the password does not open the key bag
             damaged,        // a list, the key bag or Manifest.db cannot be read
-            failed,         // this computer failed: a private folder, OpenSSL
+            failed,         // this computer failed: OpenSSL
         };
         Kind kind = Kind::damaged;
         std::string folder;
