@@ -146,7 +146,6 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::openBackup(
     std::unique_ptr<History> history(new History());
     history->location_ = where;
     history->protected_.folders.push_back(resolved(folder));
-    if (shared->privateFolder()) history->protected_.folders.push_back(resolved(shared->privateFolder()->path()));
     for (const fs::path& named : where.contactsPaths) {
         const fs::path file = resolved(named);
         if (const auto bookFolder = addressBookFolder(file)) {

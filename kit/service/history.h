@@ -74,8 +74,8 @@ private:
     Protected protected_;
     std::unique_ptr<Library> library_;
     std::shared_ptr<IntegrityCheck> check_;
-    // The backup read from; its private folder of decrypted databases goes with the last of its owners (this,
-    // the library's files, and the attachments of threads still held).
+    // The backup read from; it goes with the last of its owners (this, the library's files, and the
+    // attachments of threads still held). Its databases stay served while a connection reads them.
     std::shared_ptr<IPhoneBackup> backup_;
 };
 

@@ -131,6 +131,61 @@ tl::expected<void, Failure> decrypt(std::span<const uint8_t> key, int in, int ou
     return {};
 }
 
+void Decryptor::ContextFree::operator()(evp_cipher_ctx_st* context) const { EVP_CIPHER_CTX_free(context); }
+
+std::optional<Decryptor> Decryptor::make(std::span<const uint8_t> key) {
+    if (key.size() != keySize) return std::nullopt;
+    std::unique_ptr<evp_cipher_ctx_st, ContextFree> context(EVP_CIPHER_CTX_new());
+    const uint8_t zero[blockSize] = {};
+    if (!context || EVP_DecryptInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key.data(), zero) != 1)
+        return std::nullopt;
+    EVP_CIPHER_CTX_set_padding(context.get(), 0);
+    return Decryptor(std::move(context));
+}
+
+tl::expected<void, Failure> Decryptor::read(int in, uint64_t offset, std::span<uint8_t> out) {
+    using Unexpected = tl::unexpected<Failure>;
+    if (out.empty()) return {};
+    if (offset > UINT64_MAX - out.size()) return Unexpected(Failure{"the part asked for lies beyond any file"});
+    const uint64_t first = offset / blockSize, last = (offset + out.size() - 1) / blockSize;
+    // The block before the first is read too: it is the first one's initialisation vector.
+    const uint64_t start = (first == 0 ? 0 : first - 1) * blockSize;
+    const size_t length = static_cast<size_t>((last + 1) * blockSize - start);
+    if (length > INT32_MAX) return Unexpected(Failure{"the part asked for is too large"});
+    cipher_.resize(length);
+    for (size_t got = 0; got < length;) {
+        const ssize_t r = ::pread(in, cipher_.data() + got, length - got, static_cast<off_t>(start + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return Unexpected(Failure{std::string("can't read the encrypted file: ") + std::strerror(errno)});
+        if (r == 0) return Unexpected(Failure{"the encrypted file ends before the part asked for"});
+        got += static_cast<size_t>(r);
+    }
+    const uint8_t zero[blockSize] = {};
+    const uint8_t* vector = first == 0 ? zero : cipher_.data();
+    const size_t skip = first == 0 ? 0 : blockSize;
+    plain_.resize(length - skip);
+    int produced = 0;
+    if (EVP_DecryptInit_ex(context_.get(), nullptr, nullptr, nullptr, vector) != 1 ||
+        EVP_DecryptUpdate(context_.get(), plain_.data(), &produced, cipher_.data() + skip, asInt(length - skip)) != 1 ||
+        static_cast<size_t>(produced) != plain_.size())
+        return Unexpected(Failure{"OpenSSL can't decrypt the file"});
+    std::memcpy(out.data(), plain_.data() + (offset - first * blockSize), out.size());
+    return {};
+}
+
+tl::expected<uint64_t, Failure> Decryptor::plainSize(int in, uint64_t total) {
+    using Unexpected = tl::unexpected<Failure>;
+    if (total % blockSize != 0) return Unexpected(Failure{"the encrypted file's length is not a whole number of blocks"});
+    if (total == 0) return Unexpected(Failure{"the encrypted file is empty"});
+    uint8_t block[blockSize];
+    if (auto done = read(in, total - blockSize, block); !done) return tl::unexpected(done.error());
+    const uint8_t pad = block[blockSize - 1];
+    if (pad == 0 || pad > blockSize) return Unexpected(Failure{"the decrypted file ends in a wrong padding"});
+    for (size_t i = blockSize - pad; i < blockSize; ++i)
+        if (block[i] != pad) return Unexpected(Failure{"the decrypted file ends in a wrong padding"});
+    return total - pad;
+}
+
 std::optional<Bytes> encrypt(std::span<const uint8_t> key, std::span<const uint8_t> plain) {
     if (key.size() != keySize || plain.size() > INT32_MAX - blockSize) return std::nullopt;
     Context context(EVP_CIPHER_CTX_new());

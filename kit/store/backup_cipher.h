@@ -8,9 +8,12 @@
 //   auto key = BackupCipher::passwordKey("secret", dpsl, 10'000'000, salt, 10'000);
 //   auto classKey = BackupCipher::unwrap(key, wrapped);        // nothing: the integrity check failed
 //   BackupCipher::decrypt(*fileKey, in, out, size);            // writes `size` plain bytes to `out`
+//   auto part = BackupCipher::Decryptor::make(*fileKey);       // or a part of it, anywhere:
+//   part->read(in, 4096, page);                                // page.size() plain bytes from offset 4096
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,6 +23,8 @@
 #include <tl/expected.hpp>
 
 #include "core/failure.h"
+
+struct evp_cipher_ctx_st;
 
 namespace quillmark::BackupCipher {
 
@@ -41,6 +46,34 @@ std::optional<Bytes> wrap(std::span<const uint8_t> kek, std::span<const uint8_t>
 // is checked and removed. Fails when the length is not a multiple of 16, the padding is wrong, the size is
 // larger than the content, or reading or writing fails.
 tl::expected<void, Failure> decrypt(std::span<const uint8_t> key, int in, int out, std::optional<uint64_t> size);
+
+// Decryptor: reads any part of an encrypted file without decrypting what comes before it. In CBC, plain
+// block i is the decryption of cipher block i XOR cipher block i - 1 (the zero initialisation vector for
+// the first), so bytes [offset, offset + n) need the cipher blocks from the one before their first block
+// through their last. One object is used by one thread at a time; it keeps the key's schedule and buffers.
+class Decryptor {
+public:
+    // make: nothing when the key is not 32 bytes or OpenSSL fails.
+    static std::optional<Decryptor> make(std::span<const uint8_t> key);
+
+    // read: `out.size()` plain bytes from `offset` of the encrypted file `in` (read with pread, so the
+    // descriptor may be shared). Fails when the file ends before the blocks that hold them, or reading fails;
+    // the caller keeps the read within the file's true length.
+    tl::expected<void, Failure> read(int in, uint64_t offset, std::span<uint8_t> out);
+
+    // plainSize: the length of the plain bytes of `in`, an encrypted file of `total` bytes, from the PKCS#7
+    // padding of its last block. Fails when the length is not whole blocks or the padding is wrong (as it
+    // is with a wrong key).
+    tl::expected<uint64_t, Failure> plainSize(int in, uint64_t total);
+
+private:
+    struct ContextFree {
+        void operator()(evp_cipher_ctx_st* context) const;
+    };
+    explicit Decryptor(std::unique_ptr<evp_cipher_ctx_st, ContextFree> context) : context_(std::move(context)) {}
+    std::unique_ptr<evp_cipher_ctx_st, ContextFree> context_;
+    Bytes cipher_, plain_;
+};
 
 // encrypt: the bytes encrypted with a 32-byte key, PKCS#7-padded.
 std::optional<Bytes> encrypt(std::span<const uint8_t> key, std::span<const uint8_t> plain);

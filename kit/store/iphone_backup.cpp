@@ -1,11 +1,8 @@
 #include "store/iphone_backup.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <system_error>
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,6 +10,7 @@
 
 #include "core/property_list.h"
 #include "store/backup_cipher.h"
+#include "store/backup_file_system.h"
 #include "store/sqlite_database.h"
 
 namespace quillmark {
@@ -57,24 +55,6 @@ std::optional<std::vector<uint8_t>> unwrapStored(const BackupKeybag::ClassKeys& 
     const auto classKey = keys.find(protectionClass);
     if (classKey == keys.end()) return std::nullopt;
     return BackupCipher::unwrap(classKey->second, std::span(stored).subspan(4));
-}
-
-tl::expected<void, std::string> copyInto(int in, int out) {
-    char buffer[1 << 16];
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t n = ::pread(in, buffer, sizeof buffer, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return tl::unexpected(std::string("can't read the file: ") + std::strerror(errno));
-        if (n == 0) return {};
-        offset += n;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return tl::unexpected(std::string("can't write the copy: ") + std::strerror(errno));
-            done += w;
-        }
-    }
 }
 
 }  // namespace
@@ -207,23 +187,11 @@ tl::expected<std::shared_ptr<IPhoneBackup>, IPhoneBackup::Failure> IPhoneBackup:
     if (!databaseKey) return tl::unexpected(backup->failure(Kind::damaged, "the key of Manifest.db can't be opened"));
     auto encrypted = ReadableFile::openBeneath(*backup->root_, "Manifest.db");
     if (!encrypted) return tl::unexpected(backup->failure(Kind::damaged, "Manifest.db can't be read"));
-    auto privateFolder = backup->folder();
-    if (!privateFolder) return tl::unexpected(privateFolder.error());
-    const fs::path plain = (*privateFolder)->path() / "Manifest.db";
-    {
-        const int out = ::open(plain.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (out < 0)
-            return tl::unexpected(backup->failure(Kind::failed, "can't write into its private folder: " +
-                                                                    std::string(std::strerror(errno))));
-        auto decrypted = BackupCipher::decrypt(*databaseKey, encrypted->descriptor(), out, std::nullopt);
-        ::close(out);
-        if (!decrypted) return tl::unexpected(backup->failure(Kind::damaged, "Manifest.db: " + decrypted.error().sentence));
-    }
-    auto read = backup->readManifest(plain.string());
-    // The list is in memory now; the decrypted database is not kept.
-    std::error_code ec;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(plain.string() + suffix, ec);
-    if (!read) return tl::unexpected(read.error());
+    // Read through the decrypting file system; the list is in memory afterwards and nothing decrypted is kept.
+    const std::string list = (backup->summary_.folder / "Manifest.db").string();
+    auto served = BackupFileSystem::serve(list, {std::move(*encrypted), *databaseKey, std::nullopt}, std::nullopt);
+    if (!served) return tl::unexpected(backup->failure(Kind::damaged, "Manifest.db: " + served.error().sentence));
+    if (auto read = backup->readManifest(list); !read) return tl::unexpected(read.error());
     return backup;
 }
 
@@ -248,15 +216,6 @@ tl::expected<void, IPhoneBackup::Failure> IPhoneBackup::readManifest(const std::
     });
     if (!rows) return tl::unexpected(failure(Kind::damaged, "Manifest.db can't be read (" + rows.error().description() + ")"));
     return {};
-}
-
-tl::expected<std::shared_ptr<PrivateFolder>, IPhoneBackup::Failure> IPhoneBackup::folder() {
-    if (!private_) {
-        auto made = PrivateFolder::make("quillmark-backup");
-        if (!made) return tl::unexpected(failure(Failure::Kind::failed, made.error().sentence));
-        private_ = std::move(*made);
-    }
-    return private_;
 }
 
 const IPhoneBackup::Entry* IPhoneBackup::entry(const std::string& domain, const std::string& relativePath) const {
@@ -312,14 +271,12 @@ tl::expected<std::optional<std::string>, IPhoneBackup::Failure> IPhoneBackup::da
         if (!file) return tl::unexpected(failure(Kind::damaged, relativePath + ": " + file.error().description()));
         return std::optional<std::string>((summary_.folder / place).string());
     }
-    auto privateFolder = folder();
-    if (!privateFolder) return tl::unexpected(privateFolder.error());
-    const std::string name = fs::path(relativePath).filename().string();
-    const fs::path copy = (*privateFolder)->path() / name;
-    for (const auto& [entry, suffix] : {std::pair{main, ""}, std::pair{log, "-wal"}}) {
+    const std::string path = (summary_.folder / place).string();
+    if (served_.count(path)) return std::optional<std::string>(path);  // served by an earlier call
+    // Read through the file system that decrypts as SQLite reads: no copy of the database is made.
+    std::optional<BackupFileSystem::Source> sources[2];
+    for (const auto& [entry, suffix, source] : {std::tuple{main, "", &sources[0]}, std::tuple{log, "-wal", &sources[1]}}) {
         if (!entry) continue;
-        const std::string target = copy.string() + suffix;
-        if (fs::exists(target)) continue;  // made by an earlier call
         const std::string what = relativePath + suffix;
         std::optional<uint64_t> size;
         std::optional<std::vector<uint8_t>> key;
@@ -329,23 +286,12 @@ tl::expected<std::optional<std::string>, IPhoneBackup::Failure> IPhoneBackup::da
         }
         auto in = ReadableFile::openBeneath(*root_, entry->fileID.substr(0, 2) + "/" + entry->fileID);
         if (!in) return tl::unexpected(failure(Kind::damaged, what + ": " + in.error().description()));
-        const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (out < 0)
-            return tl::unexpected(failure(Kind::failed, "can't write into its private folder: " + std::string(std::strerror(errno))));
-        std::string problem;
-        if (key) {
-            if (auto done = BackupCipher::decrypt(*key, in->descriptor(), out, size); !done) problem = done.error().sentence;
-        } else if (auto done = copyInto(in->descriptor(), out); !done) {
-            problem = done.error();
-        }
-        ::close(out);
-        if (!problem.empty()) {
-            std::error_code ec;
-            fs::remove(target, ec);
-            return tl::unexpected(failure(Kind::damaged, what + ": " + problem));
-        }
+        *source = BackupFileSystem::Source{std::move(*in), std::move(key), size};
     }
-    return std::optional<std::string>(copy.string());
+    auto served = BackupFileSystem::serve(path, std::move(*sources[0]), std::move(sources[1]));
+    if (!served) return tl::unexpected(failure(Kind::damaged, relativePath + ": " + served.error().sentence));
+    served_[path] = std::move(*served);
+    return std::optional<std::string>(path);
 }
 
 }  // namespace quillmark

@@ -7,10 +7,9 @@
 // book) once, so that files are found later without a database and from any thread.
 //
 // An encrypted backup is opened with its password: the key bag in Manifest.plist gives the class keys, the
-// class keys open Manifest.db and every file. Databases that SQLite must read as files (Manifest.db, sms.db
-// with its log, the address book) are decrypted into one private folder (mode 700) that goes with the
-// backup object, and by TemporaryPaths on an interrupt; attachments are decrypted into memory on demand.
-// Nothing in the backup folder is written.
+// class keys open Manifest.db and every file. Databases (Manifest.db, sms.db with its log, the address book)
+// are read by SQLite through BackupFileSystem, which decrypts the pages it reads: no decrypted copy is
+// written. Attachments are decrypted into memory on demand. Nothing in the backup folder is written.
 //
 //   auto backup = IPhoneBackup::open("/media/usb/Backup/00008110-…", [] { return askPassword(); });
 //   if (!backup) show(backup.error().description());    // wrongPassword, damaged, …
@@ -31,11 +30,14 @@
 #include <tl/expected.hpp>
 
 #include "core/date.h"
-#include "core/private_folder.h"
 #include "core/readable_file.h"
 #include "store/backup_keybag.h"
 
 namespace quillmark {
+
+namespace BackupFileSystem {
+class Served;
+}
 
 class IPhoneBackup {
 public:
@@ -45,7 +47,7 @@ public:
             needsPassword,  // encrypted, and no password was given
             wrongPassword,  // the password does not open the key bag
             damaged,        // a list, the key bag or Manifest.db cannot be read
-            failed,         // this computer failed: a private folder, OpenSSL
+            failed,         // this computer failed: OpenSSL
         };
         Kind kind = Kind::damaged;
         std::string folder;
@@ -104,14 +106,12 @@ public:
     // the backup folder, and (encrypted) its key opens.
     bool holds(const std::string& domain, const std::string& relativePath) const;
 
-    // database: a path SQLite can open read-only for the database at `relativePath` and its "-wal" log:
-    // the backup's own file when it is plain and has no log, else a copy (decrypted when needed) in the
-    // private folder. Nothing when the backup does not hold the database.
+    // database: a path SQLiteDatabase::openReadOnly opens for the database at `relativePath` and its "-wal"
+    // log: the backup's own file, read as it is when it is plain and has no log, else served by
+    // BackupFileSystem (decrypted as it is read) for as long as this object lives. Nothing when the backup
+    // does not hold the database.
     [[nodiscard]] tl::expected<std::optional<std::string>, Failure> database(const std::string& domain,
                                                                           const std::string& relativePath);
-
-    // The private folder, when one was made.
-    const std::shared_ptr<PrivateFolder>& privateFolder() const { return private_; }
 
     // The domain and relative path of the Messages database and of the address book.
     static constexpr const char* homeDomain = "HomeDomain";
@@ -125,7 +125,6 @@ public:
 private:
     IPhoneBackup() = default;
     [[nodiscard]] tl::expected<void, Failure> readManifest(const std::string& path);
-    [[nodiscard]] tl::expected<std::shared_ptr<PrivateFolder>, Failure> folder();
     // The file's key, unwrapped with its class key; nothing when it has none or it cannot be opened.
     std::optional<std::vector<uint8_t>> fileKey(const Entry& entry, std::optional<uint64_t>& size) const;
     Failure failure(Failure::Kind kind, std::string detail) const;
@@ -134,7 +133,8 @@ private:
     std::optional<ReadableFile> root_;
     std::map<std::string, Entry> entries_;  // by domain + "-" + relative path
     BackupKeybag::ClassKeys classKeys_;
-    std::shared_ptr<PrivateFolder> private_;
+    // The databases served to SQLite, by the path they are served under.
+    std::map<std::string, std::shared_ptr<const BackupFileSystem::Served>> served_;
 };
 
 }  // namespace quillmark

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include "core/text.h"
+#include "store/backup_file_system.h"
 #include "store/private_copy.h"
 
 namespace quillmark {
@@ -52,6 +53,7 @@ bool SQLiteDatabase::Failure::isPermission() const {
 }
 
 SQLiteDatabase::Access SQLiteDatabase::accessFor(const std::string& path) {
+    if (BackupFileSystem::served(path)) return Access::backup;
     unsigned char header[20] = {};
     std::ifstream in(path, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return Access::inPlace;
@@ -64,6 +66,17 @@ SQLiteDatabase::Access SQLiteDatabase::accessFor(const std::string& path) {
 SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openReadOnly(const std::string& path) {
     const Access access = accessFor(path);
     if (access == Access::inPlace) return openURI(path, path, "");
+    if (access == Access::backup) {
+        auto served = BackupFileSystem::served(path);
+        if (!served) return tl::unexpected(Failure::open(path, SQLITE_CANTOPEN, "the backup's file is no longer open"));
+        // Without a log nothing can be missed; with one, exclusive locking keeps the log's index in memory.
+        const bool log = BackupFileSystem::hasLog(*served);
+        auto opened = openURI(path, path, std::string("vfs=") + BackupFileSystem::name + (log ? "" : "&immutable=1"), log);
+        if (!opened) return opened;
+        (*opened)->access_ = access;
+        (*opened)->served_ = std::move(served);
+        return opened;
+    }
     if (access == Access::immutable) {
         auto opened = openURI(path, path, "immutable=1");
         if (opened) (*opened)->access_ = access;
@@ -80,16 +93,18 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openRead
 }
 
 SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::reopen() const {
-    auto opened = openURI(path_, file_, extraParameters_);
+    auto opened = openURI(path_, file_, extraParameters_, exclusive_);
     if (!opened) return opened;
     (*opened)->access_ = access_;
     (*opened)->copy_ = copy_;
+    (*opened)->served_ = served_;
     return opened;
 }
 
 SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openURI(const std::string& path,
                                                                                  const std::string& file,
-                                                                                 const std::string& extraParameters) {
+                                                                                 const std::string& extraParameters,
+                                                                                 bool exclusive) {
     std::string uri = "file:" + percentEncodedPath(file) + "?mode=ro";
     if (!extraParameters.empty()) uri += "&" + extraParameters;
 
@@ -102,6 +117,12 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openURI(
         return tl::unexpected(Failure::open(path, rc, std::move(message)));
     }
     sqlite3_busy_timeout(handle, 2000);
+    if (exclusive) {
+        // A log read without a "-shm" file: in exclusive locking mode SQLite keeps the log's index in the
+        // connection's memory. Set before the first read. Nothing is written, so no checkpoint on closing.
+        sqlite3_exec(handle, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    }
     // No memory map: the history's queries read the message table in the order it lies in the file, each
     // page once, which copying pages out of the file does as fast; a map would also count every page it
     // touched in the process's memory, hundreds of megabytes for a large history.
@@ -128,6 +149,7 @@ SQLiteDatabase::Result<std::unique_ptr<SQLiteDatabase>> SQLiteDatabase::openURI(
     std::unique_ptr<SQLiteDatabase> database(new SQLiteDatabase(handle, path));
     database->file_ = file;
     database->extraParameters_ = extraParameters;
+    database->exclusive_ = exclusive;
     return database;
 }
 

@@ -9,6 +9,7 @@
 // "-wal" and "-shm" files beside it, and on read-only media it cannot open it at all. So such a database is
 // opened "immutable" when it has no log (nothing can be missed), and through a private copy of the database
 // and its log when it has one (the log holds the newest changes). Not one byte beside the file changes.
+// A path that BackupFileSystem serves (a database in an iPhone backup) is read through it instead.
 //
 //   auto db = SQLiteDatabase::openReadOnly("/home/me/Library/Messages/chat.db");
 //   if (!db) return db.error().description();       // "can't open …: file is not a database (26)"
@@ -38,6 +39,9 @@ namespace quillmark {
 
 class PrivateCopy;
 class Statement;
+namespace BackupFileSystem {
+class Served;
+}
 
 class SQLiteDatabase {
 public:
@@ -89,6 +93,7 @@ public:
         inPlace,      // a rollback-journal database: "mode=ro" reads it and writes nothing
         immutable,    // write-ahead-log mode without a log: read as it is, nothing beside it touched
         privateCopy,  // write-ahead-log mode with a log: the database and its log read from a private copy
+        backup,       // served by BackupFileSystem: decrypted as it is read, a log read into memory
     };
     static Access accessFor(const std::string& path);
 
@@ -125,10 +130,12 @@ public:
 
 private:
     SQLiteDatabase(sqlite3* handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-    // Opens `file` through a read-only URI with the extra parameters; the failure names `path`.
+    // Opens `file` through a read-only URI with the extra parameters, in exclusive locking mode when asked;
+    // the failure names `path`.
     [[nodiscard]] static Result<std::unique_ptr<SQLiteDatabase>> openURI(const std::string& path,
                                                                        const std::string& file,
-                                                                       const std::string& extraParameters);
+                                                                       const std::string& extraParameters,
+                                                                       bool exclusive = false);
     [[nodiscard]] Result<std::set<std::string>> collect(const std::string& sql, int column);
 
     sqlite3* handle_;
@@ -136,9 +143,12 @@ private:
     // What the connection was opened on, so that reopen opens the same.
     std::string file_;
     std::string extraParameters_;
+    bool exclusive_ = false;
     Access access_ = Access::inPlace;
     // Declared last: the copy goes away only after the connection closed. Shared with reopened connections.
     std::shared_ptr<PrivateCopy> copy_;
+    // What BackupFileSystem serves to this connection, kept served while it is open.
+    std::shared_ptr<const BackupFileSystem::Served> served_;
 };
 
 class Statement {

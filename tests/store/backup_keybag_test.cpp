@@ -1,5 +1,6 @@
 // The key bag and the ciphers of encrypted iPhone backups: keys come back only with the right password,
-// damaged bags and ciphertexts are refused without a crash.
+// damaged bags and ciphertexts are refused without a crash; a database served decrypted-on-read reads as
+// its plain file does, and a damaged one fails with SQLite's error.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +10,10 @@
 #include <unistd.h>
 
 #include "store/backup_cipher.h"
+#include "store/backup_file_system.h"
 #include "store/backup_keybag.h"
+#include "store/sqlite_database.h"
+#include "support/temp_dir.h"
 
 namespace quillmark {
 namespace {
@@ -112,6 +116,114 @@ TEST(BackupCipherTest, DamagedCiphertextsFail) {
     EXPECT_FALSE(decrypt(bytes(32, 12), encrypted, std::nullopt));                            // padding wrong
     EXPECT_FALSE(BackupCipher::unwrap(key, bytes(40, 1)));                                    // integrity check
     EXPECT_FALSE(BackupCipher::unwrap(key, bytes(13, 1)));                                    // no wrapped key
+}
+
+int memoryFile(const Buffer& content) {
+    const int fd = ::memfd_create("encrypted", MFD_CLOEXEC);
+    EXPECT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    return fd;
+}
+
+TEST(BackupCipherTest, PartsReadAnywhereEqualTheWholeDecryptedFile) {
+    const Buffer key = bytes(32, 11), plain = bytes(1000, 5);
+    const Buffer encrypted = *BackupCipher::encrypt(key, plain);
+    const int fd = memoryFile(encrypted);
+    auto part = BackupCipher::Decryptor::make(key);
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->plainSize(fd, encrypted.size()), plain.size());
+    for (const auto& [offset, length] : {std::pair{0, 1000}, std::pair{0, 1}, std::pair{15, 2}, std::pair{16, 16},
+                                         std::pair{17, 500}, std::pair{31, 33}, std::pair{999, 1}, std::pair{984, 16}}) {
+        SCOPED_TRACE(::testing::Message() << offset << "+" << length);
+        Buffer got(static_cast<size_t>(length));
+        ASSERT_TRUE(part->read(fd, static_cast<uint64_t>(offset), got));
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), plain.begin() + offset));
+    }
+    // Beyond the ciphertext (a file cut short): a failure, not a read past the buffer.
+    Buffer past(32);
+    EXPECT_FALSE(part->read(fd, encrypted.size() - 16, past));
+    EXPECT_FALSE(BackupCipher::Decryptor::make(bytes(31, 1)));
+    EXPECT_FALSE(BackupCipher::Decryptor::make(bytes(32, 12))->plainSize(fd, encrypted.size()));  // wrong key
+    EXPECT_FALSE(part->plainSize(fd, encrypted.size() - 1));
+    ::close(fd);
+}
+
+// A database of some pages, encrypted as a backup keeps it, and served under a path of the folder.
+struct ServedDatabase {
+    testing::TempDir folder;
+    Buffer key = bytes(32, 21);
+    Buffer plain, encrypted;
+    std::string path = (folder / "3d0d7e5fb2ce288813306e4d4636395e047a3d28").string();
+
+    ServedDatabase() {
+        const std::string made = (folder / "made.db").string();
+        auto db = SQLiteDatabase::openCreating(made);
+        EXPECT_TRUE(db && (*db)->execute("CREATE TABLE t(n INTEGER, s TEXT);"
+                                         "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 3000)"
+                                         "INSERT INTO t SELECT n, printf('row %d of the table', n) FROM c;"));
+        db->reset();
+        const std::string text = testing::readFile(made);
+        plain.assign(text.begin(), text.end());
+        encrypted = *BackupCipher::encrypt(key, plain);
+    }
+    // Serves `content` (the encrypted file, or a damaged one) as the database.
+    tl::expected<std::shared_ptr<const BackupFileSystem::Served>, BackupFileSystem::Failure> serve(
+        const Buffer& content, const Buffer& withKey, std::optional<uint64_t> size) {
+        folder.write(path.substr(folder.path().string().size() + 1),
+                     std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+        auto file = ReadableFile::open(path);
+        EXPECT_TRUE(file);
+        return BackupFileSystem::serve(path, {std::move(*file), withKey, size}, std::nullopt);
+    }
+};
+
+TEST(BackupFileSystemTest, ReadsTheDatabaseDecryptedAndWritesNothing) {
+    ServedDatabase db;
+    const std::string sum = "SELECT sum(length(s) * n) FROM t";
+    auto plain = SQLiteDatabase::openReadOnly((db.folder / "made.db").string());
+    ASSERT_TRUE(plain);
+    for (const auto& size : {std::optional<uint64_t>(db.plain.size()), std::optional<uint64_t>()}) {
+        auto served = db.serve(db.encrypted, db.key, size);
+        ASSERT_TRUE(served) << served.error();
+        auto opened = SQLiteDatabase::openReadOnly(db.path);
+        ASSERT_TRUE(opened) << opened.error().description();
+        EXPECT_EQ((*opened)->access(), SQLiteDatabase::Access::backup);
+        EXPECT_EQ((*opened)->scalarInt(sum), (*plain)->scalarInt(sum));
+        EXPECT_FALSE((*opened)->execute("CREATE TABLE u(x)"));
+        // The connection keeps its file served after the handle is gone, and a second one opens beside it.
+        served->reset();
+        auto second = (*opened)->reopen();
+        ASSERT_TRUE(second);
+        EXPECT_EQ((*second)->scalarInt("SELECT count(*) FROM t"), 3000);
+    }
+    EXPECT_FALSE(BackupFileSystem::served(db.path));
+    plain->reset();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder.path()), {}), 2);  // made.db, the file
+}
+
+TEST(BackupFileSystemTest, DamagedFilesFailWithoutACrash) {
+    ServedDatabase db;
+    // Cut short, not whole blocks, or listed longer than it is: refused before SQLite reads.
+    EXPECT_FALSE(db.serve(Buffer(db.encrypted.begin(), db.encrypted.end() - 4096), db.key, db.plain.size()));
+    EXPECT_FALSE(db.serve(Buffer(db.encrypted.begin(), db.encrypted.end() - 1), db.key, std::nullopt));
+    EXPECT_FALSE(db.serve(db.encrypted, db.key, db.encrypted.size() + 16));
+    {
+        // A wrong key: the padding check fails without a size, SQLite finds no database with one.
+        EXPECT_FALSE(db.serve(db.encrypted, bytes(32, 22), std::nullopt));
+        auto served = db.serve(db.encrypted, bytes(32, 22), db.plain.size());
+        ASSERT_TRUE(served);
+        auto opened = SQLiteDatabase::openReadOnly(db.path);
+        ASSERT_FALSE(opened);
+        EXPECT_NE(opened.error().description().find("not a database"), std::string::npos) << opened.error().description();
+    }
+    {
+        // Cut short after it was served: the reads past the end fail as SQLite errors.
+        auto served = db.serve(db.encrypted, db.key, db.plain.size());
+        ASSERT_TRUE(served);
+        auto opened = SQLiteDatabase::openReadOnly(db.path);
+        ASSERT_TRUE(opened);
+        ASSERT_EQ(::truncate(db.path.c_str(), 8192), 0);
+        EXPECT_FALSE((*opened)->scalarInt("SELECT sum(length(s)) FROM t"));
+    }
 }
 
 }  // namespace
