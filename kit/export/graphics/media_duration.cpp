@@ -42,8 +42,7 @@ std::optional<double> countedLength(AVFormatContext* format) {
     if (index < 0) return std::nullopt;
     const AVRational base = format->streams[index]->time_base;
     // Reading starts at the first packet: the packets read while probing are handed out again first.
-    std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
-                                                          [](AVPacket* p) { av_packet_free(&p); });
+    const Packet packet(av_packet_alloc());
     if (!packet) return std::nullopt;
     int64_t sum = 0;
     int64_t first = INT64_MAX;

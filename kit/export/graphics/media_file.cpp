@@ -3,6 +3,7 @@
 #include <mutex>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
@@ -28,6 +29,10 @@ void silenceFFmpeg() {
 }  // namespace
 
 void MediaFile::Closer::operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+
+void CodecFree::operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
+void FrameFree::operator()(AVFrame* frame) const { av_frame_free(&frame); }
+void PacketFree::operator()(AVPacket* packet) const { av_packet_free(&packet); }
 
 std::optional<MediaFile> MediaFile::open(const std::string& path) {
     silenceFFmpeg();

@@ -10,7 +10,10 @@
 #include <string>
 
 extern "C" {
+struct AVCodecContext;
 struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
 }
 
 namespace quillmark::graphics {
@@ -30,5 +33,19 @@ private:
     explicit MediaFile(AVFormatContext* context) : context_(context) {}
     std::unique_ptr<AVFormatContext, Closer> context_;
 };
+
+// Owning holders of what a decoder works with, each freed the FFmpeg way.
+struct CodecFree {
+    void operator()(AVCodecContext* codec) const;
+};
+struct FrameFree {
+    void operator()(AVFrame* frame) const;
+};
+struct PacketFree {
+    void operator()(AVPacket* packet) const;
+};
+using Codec = std::unique_ptr<AVCodecContext, CodecFree>;
+using Frame = std::unique_ptr<AVFrame, FrameFree>;
+using Packet = std::unique_ptr<AVPacket, PacketFree>;
 
 }  // namespace quillmark::graphics

@@ -31,24 +31,12 @@ namespace {
 constexpr int64_t kMaxBytes = int64_t{512} << 20;
 constexpr int kIOBuffer = 64 * 1024;
 
-struct CodecCloser {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 struct ResamplerFree {
     void operator()(SwrContext* resampler) const { swr_free(&resampler); }
 };
 struct FifoFree {
     void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
 };
-using Codec = std::unique_ptr<AVCodecContext, CodecCloser>;
-using Frame = std::unique_ptr<AVFrame, FrameFree>;
-using Packet = std::unique_ptr<AVPacket, PacketFree>;
 using Resampler = std::unique_ptr<SwrContext, ResamplerFree>;
 using Fifo = std::unique_ptr<AVAudioFifo, FifoFree>;
 

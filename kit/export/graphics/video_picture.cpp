@@ -20,21 +20,9 @@ namespace quillmark::graphics {
 
 namespace {
 
-struct CodecCloser {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 struct ScalerFree {
     void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
-using Codec = std::unique_ptr<AVCodecContext, CodecCloser>;
-using Frame = std::unique_ptr<AVFrame, FrameFree>;
-using Packet = std::unique_ptr<AVPacket, PacketFree>;
 using Scaler = std::unique_ptr<SwsContext, ScalerFree>;
 
 // A damaged file can keep a decoder busy without ever giving a frame; this bounds the work for one picture.
