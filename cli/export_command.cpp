@@ -93,7 +93,7 @@ ExitStatus runExport(const Arguments& arguments, const Settings& settings, std::
     const auto request = readRequest(arguments, settings);
     if (!request) return usage(request.error(), err);
 
-    auto history = openHistory(settings, err);
+    auto history = openHistory(settings, err, History::Check::atOnce);
     if (!history) return history.error();
     const auto& conversations = (*history)->library().conversations();
 

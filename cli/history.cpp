@@ -84,10 +84,11 @@ tl::expected<Settings, std::string> Settings::make(const GlobalOptions& global) 
     return settings;
 }
 
-tl::expected<std::unique_ptr<History>, ExitStatus> openHistory(const Settings& settings, std::ostream& err) {
+tl::expected<std::unique_ptr<History>, ExitStatus> openHistory(const Settings& settings, std::ostream& err,
+                                                              History::Check check) {
     const HistoryLocation where = HistoryLocation::find(settings.global.messages, settings.global.contacts);
     reportBackups(where, settings, err);
-    auto history = History::open(where, passwordSource(settings.global, err));
+    auto history = History::open(where, passwordSource(settings.global, err), check);
     if (!history) {
         const History::Failure& failure = history.error();
         const std::string more = hint(failure, settings);

@@ -32,8 +32,10 @@ struct Settings {
 };
 
 // openHistory: the history the settings name. On failure the history's own sentences go to `err` and the
-// result is the exit status (historyUnavailable).
-tl::expected<std::unique_ptr<History>, ExitStatus> openHistory(const Settings& settings, std::ostream& err);
+// result is the exit status (historyUnavailable). Export and verify start the integrity check at once, so
+// that it runs beside the reading of the conversation list.
+tl::expected<std::unique_ptr<History>, ExitStatus> openHistory(const Settings& settings, std::ostream& err,
+                                                              History::Check check = History::Check::whenAsked);
 
 // historyFailed: reports a failure met while reading an opened history; returns historyUnavailable.
 ExitStatus historyFailed(const std::string& sentence, std::ostream& err);

@@ -42,7 +42,7 @@ ModelJSON::JSON outcomeJSON(const Verifier::Outcome& outcome) {
 ExitStatus runVerify(const Arguments& arguments, const Settings& settings, std::ostream& out, std::ostream& err) {
     if (arguments.arguments.size() != 1)
         return usage("verify takes one PDF file, but was given " + std::to_string(arguments.arguments.size()) + ".", err);
-    auto history = openHistory(settings, err);
+    auto history = openHistory(settings, err, History::Check::atOnce);
     if (!history) return history.error();
 
     ProgressLine line(!arguments.has("quiet"));

@@ -71,9 +71,10 @@ std::string History::Failure::description() const {
 }
 
 tl::expected<std::unique_ptr<History>, History::Failure> History::open(const HistoryLocation& where,
-                                                                      const IPhoneBackup::PasswordSource& password) {
+                                                                      const IPhoneBackup::PasswordSource& password,
+                                                                      Check check) {
     using Unexpected = tl::unexpected<Failure>;
-    if (where.backup) return openBackup(where, password);
+    if (where.backup) return openBackup(where, password, check);
     auto database = MessagesDatabase::open(where.messagesPath);
     if (!database) {
         switch (database.error().kind) {
@@ -86,12 +87,15 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::open(const His
         }
         return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, database.error().description()});
     }
+    std::shared_ptr<IntegrityCheck> early;
+    if (check == Check::atOnce) early = IntegrityCheck::start((*database)->connection());
     auto contacts = std::make_shared<ContactsBook>();
     contacts->load(where.contactsPaths);
     auto library = Library::open(std::move(*database), std::move(contacts));
     if (!library) return Unexpected(Failure{Failure::Kind::failed, where.messagesPath, library.error().description()});
 
     std::unique_ptr<History> history(new History());
+    history->check_ = std::move(early);
     history->location_ = where;
     history->protected_ = placesOf(where);
     history->library_ = std::move(*library);
@@ -99,7 +103,7 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::open(const His
 }
 
 tl::expected<std::unique_ptr<History>, History::Failure> History::openBackup(
-    const HistoryLocation& where, const IPhoneBackup::PasswordSource& password) {
+    const HistoryLocation& where, const IPhoneBackup::PasswordSource& password, Check check) {
     using Unexpected = tl::unexpected<Failure>;
     using Kind = IPhoneBackup::Failure::Kind;
     const fs::path folder = where.backup->folder;
@@ -129,6 +133,8 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::openBackup(
                                   "The Messages history in the iPhone backup at " + where.messagesPath +
                                       " can't be read: " + database.error().description()});
     (*database)->setHomeFolder((*backup)->summary().folder.string());
+    std::shared_ptr<IntegrityCheck> early;
+    if (check == Check::atOnce) early = IntegrityCheck::start((*database)->connection());
 
     // The backup's own address book first; books named beside it add to it, and win where they differ.
     std::vector<fs::path> books;
@@ -144,6 +150,7 @@ tl::expected<std::unique_ptr<History>, History::Failure> History::openBackup(
     (*library)->setOrigin(HistoryOrigin{shared->summary().deviceName, shared->summary().date});
 
     std::unique_ptr<History> history(new History());
+    history->check_ = std::move(early);
     history->location_ = where;
     history->protected_.folders.push_back(resolved(folder));
     for (const fs::path& named : where.contactsPaths) {

@@ -49,10 +49,16 @@ public:
         std::vector<std::filesystem::path> files;
     };
 
+    // When SQLite's integrity check of the history starts: when an export or a verification asks for it, or
+    // as soon as the database is open, beside the reading of the conversation list (for a caller that opens
+    // the history only to export or verify).
+    enum class Check { whenAsked, atOnce };
+
     // open: the history at the location. The password is asked for only when the location is an encrypted
     // iPhone backup; deriving the key from it takes seconds.
     [[nodiscard]] static tl::expected<std::unique_ptr<History>, Failure> open(
-        const HistoryLocation& where, const IPhoneBackup::PasswordSource& password = {});
+        const HistoryLocation& where, const IPhoneBackup::PasswordSource& password = {},
+        Check check = Check::whenAsked);
 
     Library& library() { return *library_; }
     const HistoryLocation& location() const { return location_; }
@@ -68,7 +74,7 @@ public:
 private:
     History() = default;
     [[nodiscard]] static tl::expected<std::unique_ptr<History>, Failure> openBackup(
-        const HistoryLocation& where, const IPhoneBackup::PasswordSource& password);
+        const HistoryLocation& where, const IPhoneBackup::PasswordSource& password, Check check);
 
     HistoryLocation location_;
     Protected protected_;
