@@ -12,11 +12,11 @@
 #include "app/menu_check.h"
 #include "app/widgets.h"
 #include "app/window_snapshots.h"
-#include "core/huge_pages.h"
+#include "core/heap.h"
 
 int main(int argc, char** argv) {
     using namespace quillmark;
-    HugePages::enableAtStart(argv);
+    Heap::setUpAtStart(argv);
     using namespace quillmark::app;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));

@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "core/history_files.h"
-#include "core/huge_pages.h"
+#include "core/heap.h"
 #include "export/pdf/pdf_renderer.h"
 
 using namespace quillmark;
 
 int main(int argc, char** argv) {
-    HugePages::enableAtStart(argv);  // as the programs start
+    Heap::setUpAtStart(argv);  // as the programs start
     int threads = 2;
     ExportLayout layout = ExportLayout::book;
     std::vector<std::string> photos;

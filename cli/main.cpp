@@ -9,7 +9,7 @@
 #include "cli/commands.h"
 #include "cli/history.h"
 #include "cli/safe_output.h"
-#include "core/huge_pages.h"
+#include "core/heap.h"
 #include "core/temporary_paths.h"
 
 using namespace quillmark::cli;
@@ -43,7 +43,7 @@ std::optional<SafeOutput::Mode> outputMode(const tl::expected<Arguments, std::st
 }
 
 int main(int argc, char** argv) {
-    quillmark::HugePages::enableAtStart(argv);
+    quillmark::Heap::setUpAtStart(argv);
 
     // An interrupted export leaves no temporary file, and no private copy of a history stays behind.
     quillmark::TemporaryPaths::removeOnInterrupt();

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <lcms2.h>
+
 #include "support/pdf_objects.h"
 
 namespace quillmark::testing {
@@ -42,6 +44,27 @@ std::string withExifOrientation(const std::string& jpeg, int orientation) {
     const size_t length = payload.size() + 2;
     std::string segment = std::string("\xff\xe1", 2) + char(length >> 8) + char(length & 0xff) + payload;
     return jpeg.substr(0, 2) + segment + jpeg.substr(2);
+}
+
+std::string withDisplayP3Profile(const std::string& jpeg) {
+    // Display P3: the P3 primaries with a D65 white and the sRGB tone curve.
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
+    const cmsFloat64Number srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::string icc(size, '\0');
+    cmsSaveProfileToMem(profile, icc.data(), &size);
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(curve);
+
+    const std::string payload = std::string("ICC_PROFILE\x00\x01\x01", 14) + icc;
+    const size_t length = payload.size() + 2;
+    return jpeg.substr(0, 2) + std::string("\xff\xe2", 2) + char(length >> 8) + char(length & 0xff) + payload +
+           jpeg.substr(2);
 }
 
 std::string pdfDocument(const std::string& content, const std::string& mediaBox, int rotate,

@@ -29,6 +29,8 @@ graphics::Picture markedPicture(int width, int height, int mark, std::array<uint
 
 // The JPEG with an EXIF segment holding only the orientation tag, put right after the start marker.
 std::string withExifOrientation(const std::string& jpeg, int orientation);
+// A JPEG with an APP2 segment carrying a Display P3 colour profile, as phone cameras write.
+std::string withDisplayP3Profile(const std::string& jpeg);
 
 // A PDF document of one page with the content stream, its media box, rotation and crop box (none when empty).
 std::string pdfDocument(const std::string& content, const std::string& mediaBox = "0 0 612 792", int rotate = 0,

@@ -67,6 +67,24 @@ TEST(ImagePicture, HEICDecodesFromTheFullImage) {
     EXPECT_TRUE(near(pixelAt(*picture, 60, 44), rgb(kBlue)));
 }
 
+TEST(ImagePicture, HEICColoursGoThroughTheirProfileLikeAJPEGs) {
+    SKIP_WITHOUT("heif-enc");
+    TempDir dir;
+    // A mid orange in Display P3 is a different orange in sRGB.
+    const auto jpeg = dir.write("p3.jpg", testing::withDisplayP3Profile(bytesOf(
+                                               *testing::markedPicture(96, 64, 8, {200, 110, 60}, {200, 110, 60})
+                                                    .encodeJPEG(0.95))));
+    const auto heic = dir / "IMG_2.HEIC";
+    ASSERT_TRUE(runQuietly("heif-enc -q 95 -o " + quoted(heic) + " " + quoted(jpeg)));
+    auto fromJPEG = pictureOfImageFile(jpeg, 48);
+    auto fromHEIC = pictureOfImageFile(heic, 48);
+    expectSize(fromHEIC, 48, 32);
+    ASSERT_TRUE(fromJPEG);
+    const auto converted = pixelAt(*fromJPEG, 24, 16);
+    EXPECT_FALSE(near(converted, {200, 110, 60}, 8)) << "the JPEG's profile was not applied";
+    EXPECT_TRUE(near(pixelAt(*fromHEIC, 24, 16), converted, 4));
+}
+
 TEST(ImagePicture, TransparencyIsLaidOnWhite) {
     SKIP_WITHOUT("ffmpeg");
     TempDir dir;

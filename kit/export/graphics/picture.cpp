@@ -8,6 +8,8 @@
 #include <glib.h>
 #include <vips/vips8>
 
+#include "export/graphics/heif_picture.h"
+
 namespace quillmark::graphics {
 
 namespace {
@@ -112,6 +114,9 @@ std::optional<Picture> pictureOfImageFile(const std::string& path, int maxPixels
         if (loader == nullptr) {
             vips_error_clear();
             return std::nullopt;
+        }
+        if (isHeifLoader(loader)) {
+            if (auto image = heifPictureImage(path, maxPixels)) return toPicture(*image);
         }
         // Opening reads the header only; the pixels are decoded by the thumbnail below.
         auto header = vips::VImage::new_from_file(

@@ -1,6 +1,7 @@
-#include "core/huge_pages.h"
+#include "core/heap.h"
 
 #include <gnu/libc-version.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-namespace quillmark::HugePages {
+namespace quillmark::Heap {
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 namespace {
@@ -33,14 +34,24 @@ bool givenOnRequest() {
     return setting.find("[madvise]") != std::string::npos;
 }
 
+// Blocks up to this size come from the heap rather than a mapping of their own: the largest the C library
+// allows, above a 12-megapixel picture's plane. Setting it also ends the library's own moving of the
+// threshold, so the trim threshold below must be set with it.
+constexpr int mappedFrom = 32 << 20;
+// Free memory the heap keeps at its top instead of returning it: room for the next picture's buffers.
+constexpr int keptFree = 64 << 20;
+
 }  // namespace
 #endif
 
-void enableAtStart(char** argv) {
+void setUpAtStart(char** argv) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     (void)argv;
     return;
 #else
+    ::mallopt(M_MMAP_THRESHOLD, mappedFrom);
+    ::mallopt(M_TRIM_THRESHOLD, keptFree);
+
     if (const char* saved = std::getenv(savedVariable)) {
         const std::string original = saved;
         if (original == "-")
@@ -65,4 +76,4 @@ void enableAtStart(char** argv) {
 #endif
 }
 
-}  // namespace quillmark::HugePages
+}  // namespace quillmark::Heap
