@@ -110,11 +110,10 @@ std::optional<graphics::Picture> AttachmentMedia::printablePicture(const Attachm
                                                                    double quality) {
     auto picture = this->picture(attachment, maxPixels);
     if (!picture) return std::nullopt;
-    auto jpeg = picture->encodeJPEG(quality);
-    if (!jpeg) return picture;
-    auto printable = graphics::Picture::fromJPEG(*jpeg);
-    if (!printable) return picture;
-    return printable;
+    // The pixels stay those before compression: a page embeds the JPEG, so decoding it again to have its
+    // own pixels would cost a second decode of every photo for pixels nobody draws.
+    if (auto jpeg = picture->encodeJPEG(quality)) picture->jpeg = std::move(*jpeg);
+    return picture;
 }
 
 }  // namespace quillmark

@@ -49,7 +49,7 @@ public:
     // A picture of an available image, video or PDF attachment whose longer side is at most maxPixels.
     std::optional<graphics::Picture> picture(const Attachment& attachment, int maxPixels);
 
-    // The same picture passed once through JPEG compression at the quality (0 to 1), keeping the JPEG bytes.
+    // The same picture with a JPEG of it at the quality (0 to 1) attached, for a PDF page to embed.
     std::optional<graphics::Picture> printablePicture(const Attachment& attachment, int maxPixels, double quality);
 
     // The cache key of an open file: "path|size|mtime", the time in the shortest text that reads back as the

@@ -20,7 +20,7 @@ struct Picture {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> rgb;                      // width * height * 3 bytes
-    std::optional<std::vector<uint8_t>> jpeg;      // the JPEG these pixels were decoded from, when they were
+    std::optional<std::vector<uint8_t>> jpeg;      // a JPEG of these pixels (or the one they were decoded from)
 
     // A JPEG file of the pixels at a quality from 0 to 1; nothing when encoding fails.
     std::optional<std::vector<uint8_t>> encodeJPEG(double quality) const;
