@@ -34,6 +34,15 @@ public:
     Reference(const fs::path& path, const MessagesDatabase& reader)
         : db_(std::move(*SQLiteDatabase::openReadOnly(path.string()))), reader_(reader) {}
 
+    std::map<int64_t, HandleRow> handles() {
+        std::map<int64_t, HandleRow> result;
+        each("SELECT ROWID, id, " + optional(reader_.handleColumns(), "h", "service") + " FROM handle h", {},
+             [&](Statement& st) {
+                 result[st.int64(0)] = HandleRow{st.int64(0), st.string(1).value_or(""), st.string(2).value_or("")};
+             });
+        return result;
+    }
+
     std::vector<ChatRow> chats() {
         std::map<int64_t, ChatRow> byID;
         const auto& c = reader_.chatColumns();
@@ -157,14 +166,15 @@ std::string idList(const std::vector<int64_t>& ids) {
     return out;
 }
 
-// Holds the reader to the reference on one file: the chat list, the last messages, and the messages and
-// attachments of single chats, of pairs, of all chats, within date ranges, and by GUID.
+// Holds the reader to the reference on one file: the handles, the chat list, the last messages, and the
+// messages and attachments of single chats, of pairs, of all chats, within date ranges, and by GUID.
 void expectSameRows(const fs::path& path) {
     SCOPED_TRACE(path.string());
     auto opened = MessagesDatabase::open(path.string());
     ASSERT_TRUE(opened);
     MessagesDatabase& db = **opened;
     Reference reference(path, db);
+    EXPECT_EQ(db.handles().value(), reference.handles());
 
     const std::vector<ChatRow> chats = reference.chats();
     ASSERT_EQ(db.chats().value(), chats);
