@@ -1,6 +1,6 @@
-// The history reader's queries against the plain texts they stand for: every chat, last message, message
-// and attachment row that MessagesDatabase returns must equal, in order, what these straightforward joins
-// return on the same file. The reader reads in its own, faster way; these texts are kept here only.
+// The history reader's queries against the plain texts they stand for: every handle, chat, last message,
+// message and attachment row that MessagesDatabase returns must equal, in order, what these straightforward
+// joins return on the same file. The reader reads in its own, faster way; these texts are kept here only.
 //
 // Where the plain texts leave an order open they are given one: equal dates of the last message and equal
 // latest dates in the chat list go to the higher ROWID, and a message in two chats keeps the lower chat.
@@ -328,18 +328,43 @@ TEST(QueryEquivalence, SampleHistories) {
     }
 }
 
+// A private copy of a real database with its companion files: opening may touch the files beside it.
+fs::path realCopy(const fs::path& realdata, const char* name, const TempDir& dir) {
+    const fs::path source = realdata / "databases" / name, copy = dir.path() / source.filename();
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        if (!fs::exists(source.string() + suffix)) continue;
+        fs::copy_file(source.string() + suffix, copy.string() + suffix);
+        fs::permissions(copy.string() + suffix, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    return copy;
+}
+
 TEST(QueryEquivalence, RealHistories) {
     QUILLMARK_REQUIRE_REALDATA(realdata);
     for (const char* name : {"macos13-chat/chat.db", "macos15-schema/chat.db", "ios13-sms/sms.db"}) {
-        // A copy: opening may touch the files beside a database.
         TempDir dir;
-        const fs::path source = realdata / "databases" / name, copy = dir.path() / source.filename();
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            if (!fs::exists(source.string() + suffix)) continue;
-            fs::copy_file(source.string() + suffix, copy.string() + suffix);
-            fs::permissions(copy.string() + suffix, fs::perms::owner_read | fs::perms::owner_write);
-        }
-        expectSameRows(copy);
+        expectSameRows(realCopy(realdata, name, dir));
+    }
+}
+
+// The newest schema has every column the queries name: none is read as NULL.
+TEST(RealHistorySchema, TheNewestSchemaHasEveryColumnTheQueriesName) {
+    QUILLMARK_REQUIRE_REALDATA(realdata);
+    TempDir dir;
+    auto db = MessagesDatabase::open(realCopy(realdata, "macos15-schema/chat.db", dir).string());
+    ASSERT_TRUE(db);
+    const std::string query = (*db)->messageQuery("1");
+    EXPECT_EQ(query.find("NULL"), std::string::npos) << query;
+}
+
+TEST(RealHistorySchema, IOS5HistoriesAreRefusedAsNotUnderstood) {
+    QUILLMARK_REQUIRE_REALDATA(realdata);
+    for (const char* name : {"ios5-sms/sms.db", "ios5-sms-wal/sms.db"}) {
+        TempDir dir;
+        auto db = MessagesDatabase::open(realCopy(realdata, name, dir).string());
+        ASSERT_FALSE(db) << name;
+        // The legacy schema keeps its messages without chats.
+        EXPECT_EQ(db.error(), MessagesDatabase::Failure::unrecognized("no chat table")) << name;
     }
 }
 
