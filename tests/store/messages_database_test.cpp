@@ -83,20 +83,6 @@ TEST(MessagesDatabaseOpen, ForeignFilesAreUnrecognized) {
     EXPECT_EQ(openFailure(dir / "nojoin.db"), MessagesDatabase::Failure::unrecognized("no chat_handle_join table"));
 }
 
-TEST(MessagesDatabaseOpen, PathWithSpacesHashAndQuestionMark) {
-    TempDir dir;
-    fs::create_directories(dir / "My #1 Mac?");
-    const auto path = dir / "My #1 Mac?" / "chat db?.db";
-    testing::makeDatabase(path, std::string(testing::fullSchema) +
-                                    "INSERT INTO chat VALUES (1,'c1',45,0,NULL,NULL,'+1555',NULL,NULL,NULL,0,NULL,NULL,NULL);"
-                                    "INSERT INTO message (guid, text, date) VALUES ('m1', 'hi', 5);"
-                                    "INSERT INTO chat_message_join VALUES (1, 1, 5);");
-    auto db = openOrDie(path);
-    ASSERT_TRUE(db);
-    EXPECT_EQ(db->folder(), (dir / "My #1 Mac?").string());
-    EXPECT_EQ(db->chats().value().size(), 1u);
-}
-
 // The rows themselves are held to plain queries in query_equivalence_test.cpp; those never ask for no chats.
 TEST(MessagesDatabaseRows, EmptyListsAskForNothing) {
     TempDir dir;

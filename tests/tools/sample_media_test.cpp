@@ -133,9 +133,7 @@ TEST(SampleRandom, TheEngineIsTheStandardOneSoHistoriesMatchAcrossLibraries) {
     uint64_t value = 0;
     for (int i = 0; i < 10000; ++i) value = random.next();
     EXPECT_EQ(value, 9981545732273789042ULL);
-    EXPECT_EQ(uuidFor(42), uuidFor(42));
     EXPECT_NE(uuidFor(42), uuidFor(43));
-    EXPECT_EQ(uuidFor(42).size(), 36u);
 }
 
 }  // namespace
