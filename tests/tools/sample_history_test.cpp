@@ -118,16 +118,12 @@ TEST(SampleHistoryShowcase, TheConversationListIsTheTruths) {
     }
 }
 
-TEST(SampleHistoryShowcase, TheAddressBookNamesEveryoneButTheStranger) {
+// The names the book gives are held to the truth through the conversation list, one address a person;
+// here, a second address of a person and a card's photo.
+TEST(SampleHistoryShowcase, TheAddressBookLoadsWithAPhoto) {
     ContactsBook book;
     EXPECT_EQ(book.load({bookDB(showcase().dir.path())}), 1);
-    // Ten people; the container record and the card without a phone or an e-mail address are passed over.
-    EXPECT_EQ(book.cards().size(), 10u);
-    EXPECT_EQ(book.name("+15551230001"), "Anna Berg");
     EXPECT_EQ(book.name("ben.okafor@example.com"), "Ben Okafor");  // stored with capitals
-    EXPECT_EQ(book.name("+919876501234"), "प्रिया शर्मा");          // stored in national form
-    EXPECT_EQ(book.name("+15551230099"), "Riverside Dental");       // a company
-    EXPECT_EQ(book.name("+15559876543"), std::nullopt);
     const auto anna = book.card("+15551230001");
     ASSERT_TRUE(anna && anna->thumbnail);
     ASSERT_GE(anna->thumbnail->size(), 3u);
