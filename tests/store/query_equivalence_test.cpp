@@ -1,6 +1,6 @@
-// The history reader's queries against the plain texts they stand for: every chat, last message, message
-// and attachment row that MessagesDatabase returns must equal, in order, what these straightforward joins
-// return on the same file. The reader reads in its own, faster way; these texts are kept here only.
+// The history reader's queries against the plain texts they stand for: every handle, chat, last message,
+// message and attachment row that MessagesDatabase returns must equal, in order, what these straightforward
+// joins return on the same file. The reader reads in its own, faster way; these texts are kept here only.
 //
 // Where the plain texts leave an order open they are given one: equal dates of the last message and equal
 // latest dates in the chat list go to the higher ROWID, and a message in two chats keeps the lower chat.
@@ -33,6 +33,15 @@ class Reference {
 public:
     Reference(const fs::path& path, const MessagesDatabase& reader)
         : db_(std::move(*SQLiteDatabase::openReadOnly(path.string()))), reader_(reader) {}
+
+    std::map<int64_t, HandleRow> handles() {
+        std::map<int64_t, HandleRow> result;
+        each("SELECT ROWID, id, " + optional(reader_.handleColumns(), "h", "service") + " FROM handle h", {},
+             [&](Statement& st) {
+                 result[st.int64(0)] = HandleRow{st.int64(0), st.string(1).value_or(""), st.string(2).value_or("")};
+             });
+        return result;
+    }
 
     std::vector<ChatRow> chats() {
         std::map<int64_t, ChatRow> byID;
@@ -157,14 +166,15 @@ std::string idList(const std::vector<int64_t>& ids) {
     return out;
 }
 
-// Holds the reader to the reference on one file: the chat list, the last messages, and the messages and
-// attachments of single chats, of pairs, of all chats, within date ranges, and by GUID.
+// Holds the reader to the reference on one file: the handles, the chat list, the last messages, and the
+// messages and attachments of single chats, of pairs, of all chats, within date ranges, and by GUID.
 void expectSameRows(const fs::path& path) {
     SCOPED_TRACE(path.string());
     auto opened = MessagesDatabase::open(path.string());
     ASSERT_TRUE(opened);
     MessagesDatabase& db = **opened;
     Reference reference(path, db);
+    EXPECT_EQ(db.handles().value(), reference.handles());
 
     const std::vector<ChatRow> chats = reference.chats();
     ASSERT_EQ(db.chats().value(), chats);
@@ -318,18 +328,43 @@ TEST(QueryEquivalence, SampleHistories) {
     }
 }
 
+// A private copy of a real database with its companion files: opening may touch the files beside it.
+fs::path realCopy(const fs::path& realdata, const char* name, const TempDir& dir) {
+    const fs::path source = realdata / "databases" / name, copy = dir.path() / source.filename();
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        if (!fs::exists(source.string() + suffix)) continue;
+        fs::copy_file(source.string() + suffix, copy.string() + suffix);
+        fs::permissions(copy.string() + suffix, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    return copy;
+}
+
 TEST(QueryEquivalence, RealHistories) {
     QUILLMARK_REQUIRE_REALDATA(realdata);
     for (const char* name : {"macos13-chat/chat.db", "macos15-schema/chat.db", "ios13-sms/sms.db"}) {
-        // A copy: opening may touch the files beside a database.
         TempDir dir;
-        const fs::path source = realdata / "databases" / name, copy = dir.path() / source.filename();
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            if (!fs::exists(source.string() + suffix)) continue;
-            fs::copy_file(source.string() + suffix, copy.string() + suffix);
-            fs::permissions(copy.string() + suffix, fs::perms::owner_read | fs::perms::owner_write);
-        }
-        expectSameRows(copy);
+        expectSameRows(realCopy(realdata, name, dir));
+    }
+}
+
+// The newest schema has every column the queries name: none is read as NULL.
+TEST(RealHistorySchema, TheNewestSchemaHasEveryColumnTheQueriesName) {
+    QUILLMARK_REQUIRE_REALDATA(realdata);
+    TempDir dir;
+    auto db = MessagesDatabase::open(realCopy(realdata, "macos15-schema/chat.db", dir).string());
+    ASSERT_TRUE(db);
+    const std::string query = (*db)->messageQuery("1");
+    EXPECT_EQ(query.find("NULL"), std::string::npos) << query;
+}
+
+TEST(RealHistorySchema, IOS5HistoriesAreRefusedAsNotUnderstood) {
+    QUILLMARK_REQUIRE_REALDATA(realdata);
+    for (const char* name : {"ios5-sms/sms.db", "ios5-sms-wal/sms.db"}) {
+        TempDir dir;
+        auto db = MessagesDatabase::open(realCopy(realdata, name, dir).string());
+        ASSERT_FALSE(db) << name;
+        // The legacy schema keeps its messages without chats.
+        EXPECT_EQ(db.error(), MessagesDatabase::Failure::unrecognized("no chat table")) << name;
     }
 }
 

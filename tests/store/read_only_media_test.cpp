@@ -43,6 +43,24 @@ std::string readAsUnprivileged(const fs::path& path) {
     return result.value_or("child died");
 }
 
+// Writes the history in dir/live and, while a writer keeps its newest message in the log, copies the
+// database and the log to `path` as they are.
+void copyWithNewestInLog(const testing::TempDir& dir, const fs::path& path) {
+    fs::create_directories(dir / "live");
+    const fs::path live = dir / "live" / "chat.db";
+    testing::makeDatabase(live, std::string(testing::fullSchema) + walHistory);
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(live.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer,
+                           "PRAGMA wal_autocheckpoint=0;"
+                           "INSERT INTO message (ROWID, guid, text, date) VALUES (2, 'm2', 'only in the log', 20);"
+                           "INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    for (const char* suffix : {"", "-wal"}) fs::copy_file(live.string() + suffix, path.string() + suffix);
+    sqlite3_close(writer);
+}
+
 TEST(ReadOnlyMedia, WALHistoryWithoutLogOpensImmutable) {
     testing::TempDir dir;
     fs::create_directories(dir / "media");
@@ -57,23 +75,9 @@ TEST(ReadOnlyMedia, WALHistoryWithoutLogOpensImmutable) {
 
 TEST(ReadOnlyMedia, WALHistoryWithLogIsReadFromAPrivateCopy) {
     testing::TempDir dir;
-    fs::create_directories(dir / "live");
     fs::create_directories(dir / "media");
-    const fs::path live = dir / "live" / "chat.db";
-    testing::makeDatabase(live, std::string(testing::fullSchema) + walHistory);
-
-    // Keep a writer open so that the newest message stays in the log, and copy the files as they are.
-    sqlite3* writer = nullptr;
-    ASSERT_EQ(sqlite3_open(live.c_str(), &writer), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(writer,
-                           "PRAGMA wal_autocheckpoint=0;"
-                           "INSERT INTO message (ROWID, guid, text, date) VALUES (2, 'm2', 'only in the log', 20);"
-                           "INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
     const fs::path path = dir / "media" / "chat.db";
-    for (const char* suffix : {"", "-wal"}) fs::copy_file(live.string() + suffix, path.string() + suffix);
-    sqlite3_close(writer);
+    ASSERT_NO_FATAL_FAILURE(copyWithNewestInLog(dir, path));
     ASSERT_GT(fs::file_size(path.string() + "-wal"), 0u);
     makeReadOnly(dir / "media");
     const auto before = fs::last_write_time(path.string() + "-wal");
@@ -129,20 +133,8 @@ TEST(WriteAheadLogHistory, ReadingWritesNothingBesideIt) {
 
 TEST(WriteAheadLogHistory, LogWithoutItsIndexIsReadWithoutMakingOne) {
     testing::TempDir dir;
-    fs::create_directories(dir / "live");
-    const fs::path live = dir / "live" / "chat.db";
-    testing::makeDatabase(live, std::string(testing::fullSchema) + walHistory);
-    sqlite3* writer = nullptr;
-    ASSERT_EQ(sqlite3_open(live.c_str(), &writer), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(writer,
-                           "PRAGMA wal_autocheckpoint=0;"
-                           "INSERT INTO message (ROWID, guid, text, date) VALUES (2, 'm2', 'only in the log', 20);"
-                           "INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 2);",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
     const fs::path path = dir / "chat.db";
-    for (const char* suffix : {"", "-wal"}) fs::copy_file(live.string() + suffix, path.string() + suffix);
-    sqlite3_close(writer);
+    ASSERT_NO_FATAL_FAILURE(copyWithNewestInLog(dir, path));
     const std::string log = testing::readFile(path.string() + "-wal");
     {
         auto db = MessagesDatabase::open(path.string());

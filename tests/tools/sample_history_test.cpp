@@ -8,7 +8,6 @@
 #include <set>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include "conversations/library.h"
 #include "core/apple_time.h"
@@ -55,41 +54,6 @@ std::unique_ptr<Library> openLibrary(const fs::path& folder) {
     return library ? std::move(*library) : nullptr;
 }
 
-// Every row of every table, with its SQL, in a stable order: two equal dumps are two equal databases.
-std::string dump(const fs::path& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    std::string out;
-    std::vector<std::string> tables;
-    sqlite3_stmt* list = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name, sql FROM sqlite_master ORDER BY name", -1, &list, nullptr);
-    while (sqlite3_step(list) == SQLITE_ROW) {
-        const auto* sql = sqlite3_column_text(list, 1);
-        out += std::string(reinterpret_cast<const char*>(sqlite3_column_text(list, 0))) + ": " +
-               (sql ? reinterpret_cast<const char*>(sql) : "") + "\n";
-        if (std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(list, 0))).starts_with("sqlite_")) continue;
-        if (sql && std::string_view(reinterpret_cast<const char*>(sql)).starts_with("CREATE TABLE"))
-            tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list, 0)));
-    }
-    sqlite3_finalize(list);
-    for (const auto& table : tables) {
-        sqlite3_stmt* rows = nullptr;
-        sqlite3_prepare_v2(db, ("SELECT * FROM \"" + table + "\" ORDER BY rowid").c_str(), -1, &rows, nullptr);
-        while (sqlite3_step(rows) == SQLITE_ROW) {
-            out += table + ":";
-            for (int c = 0; c < sqlite3_column_count(rows); ++c) {
-                const int type = sqlite3_column_type(rows, c);
-                const auto* bytes = static_cast<const char*>(sqlite3_column_blob(rows, c));
-                out += "|" + std::to_string(type) + ":" + std::string(bytes ? bytes : "", static_cast<size_t>(sqlite3_column_bytes(rows, c)));
-            }
-            out += "\n";
-        }
-        sqlite3_finalize(rows);
-    }
-    sqlite3_close(db);
-    return out;
-}
-
 int64_t scalar(const fs::path& path, const std::string& sql) {
     auto db = SQLiteDatabase::openReadOnly(path.string());
     auto value = db ? (*db)->scalarInt(sql) : tl::unexpected(db.error());
@@ -124,8 +88,7 @@ TEST(SampleHistoryShowcase, WritesNothingButTheHistory) {
     for (const auto& entry : fs::directory_iterator(w.dir / "Messages")) messages.insert(entry.path().filename().string());
     EXPECT_EQ(top, (std::set<std::string>{"AddressBook", "Messages"}));
     EXPECT_EQ(messages, (std::set<std::string>{"Attachments", "chat.db"}));
-    EXPECT_EQ(w.truth.conversations.size(), 13u);
-    EXPECT_EQ(SampleHistory::showcaseConversationCount(), 13);
+    EXPECT_EQ(static_cast<int64_t>(w.truth.conversations.size()), SampleHistory::showcaseConversationCount());
     EXPECT_EQ(w.truth.messageCount, SampleHistory::showcaseMessageCount());
 }
 
@@ -155,16 +118,12 @@ TEST(SampleHistoryShowcase, TheConversationListIsTheTruths) {
     }
 }
 
-TEST(SampleHistoryShowcase, TheAddressBookNamesEveryoneButTheStranger) {
+// The names the book gives are held to the truth through the conversation list, one address a person;
+// here, a second address of a person and a card's photo.
+TEST(SampleHistoryShowcase, TheAddressBookLoadsWithAPhoto) {
     ContactsBook book;
     EXPECT_EQ(book.load({bookDB(showcase().dir.path())}), 1);
-    // Ten people; the container record and the card without a phone or an e-mail address are passed over.
-    EXPECT_EQ(book.cards().size(), 10u);
-    EXPECT_EQ(book.name("+15551230001"), "Anna Berg");
     EXPECT_EQ(book.name("ben.okafor@example.com"), "Ben Okafor");  // stored with capitals
-    EXPECT_EQ(book.name("+919876501234"), "प्रिया शर्मा");          // stored in national form
-    EXPECT_EQ(book.name("+15551230099"), "Riverside Dental");       // a company
-    EXPECT_EQ(book.name("+15559876543"), std::nullopt);
     const auto anna = book.card("+15551230001");
     ASSERT_TRUE(anna && anna->thumbnail);
     ASSERT_GE(anna->thumbnail->size(), 3u);
@@ -318,10 +277,9 @@ TEST(SampleHistoryWrite, TheSameSeedWritesTheSameHistoryAndAnotherSeedAnother) {
     ASSERT_TRUE(SampleHistory::write(first.path(), options(7)));
     ASSERT_TRUE(SampleHistory::write(second.path(), options(7)));
     ASSERT_TRUE(SampleHistory::write(third.path(), options(8)));
-    EXPECT_EQ(dump(chatDB(first.path())), dump(chatDB(second.path())));
-    EXPECT_EQ(dump(bookDB(first.path())), dump(bookDB(second.path())));
-    EXPECT_EQ(filesBelow(first / "Messages" / "Attachments"), filesBelow(second / "Messages" / "Attachments"));
-    EXPECT_NE(dump(chatDB(first.path())), dump(chatDB(third.path())));
+    // Byte for byte: both databases, the address book and every attachment.
+    EXPECT_EQ(filesBelow(first.path()), filesBelow(second.path()));
+    EXPECT_NE(testing::readFile(chatDB(first.path())), testing::readFile(chatDB(third.path())));
 }
 
 TEST(SampleHistoryWrite, NeverWritesOverAnExistingHistory) {

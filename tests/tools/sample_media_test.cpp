@@ -56,17 +56,8 @@ TEST(SampleMedia, EveryAvailableAttachmentIsARealFileOfItsKindAndTheMissingOneIs
                 EXPECT_EQ(static_cast<int64_t>(bytes.size()), a.byteCount);
                 EXPECT_TRUE(looksLike(a.name, bytes));
                 extensions.insert(fs::path(a.name).extension().string());
-            }
-    EXPECT_EQ(missing, 1);
-    EXPECT_EQ(extensions, (std::set<std::string>{".JPG", ".png", ".HEIC", ".mp4", ".MOV", ".caf", ".m4a", ".mp3",
-                                                 ".wav", ".pdf", ".zip", ".txt"}));
-
-    // The portrait photo is stored on its side with EXIF orientation 6; the PNG has an alpha channel
-    // (colour type 6 in its header).
-    for (const auto& c : truth->conversations)
-        for (const auto& m : c.messages)
-            for (const auto& a : m.attachments) {
-                const std::string bytes = a.isAvailable ? testing::readFile(a.path) : "";
+                // The portrait photo is stored on its side with EXIF orientation 6; the PNG has an alpha
+                // channel (colour type 6 in its header).
                 if (a.name == "IMG_4021.JPG") {
                     EXPECT_NE(bytes.find(std::string("\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06", 10)), std::string::npos);
                 }
@@ -74,6 +65,9 @@ TEST(SampleMedia, EveryAvailableAttachmentIsARealFileOfItsKindAndTheMissingOneIs
                     EXPECT_EQ(bytes[25], 6);
                 }
             }
+    EXPECT_EQ(missing, 1);
+    EXPECT_EQ(extensions, (std::set<std::string>{".JPG", ".png", ".HEIC", ".mp4", ".MOV", ".caf", ".m4a", ".mp3",
+                                                 ".wav", ".pdf", ".zip", ".txt"}));
 }
 
 TEST(SampleMedia, OrientationGoesAfterTheJFIFHeaderAndOnlyIntoJPEGs) {
@@ -139,9 +133,7 @@ TEST(SampleRandom, TheEngineIsTheStandardOneSoHistoriesMatchAcrossLibraries) {
     uint64_t value = 0;
     for (int i = 0; i < 10000; ++i) value = random.next();
     EXPECT_EQ(value, 9981545732273789042ULL);
-    EXPECT_EQ(uuidFor(42), uuidFor(42));
     EXPECT_NE(uuidFor(42), uuidFor(43));
-    EXPECT_EQ(uuidFor(42).size(), 36u);
 }
 
 }  // namespace
