@@ -1,5 +1,5 @@
 // The application model over histories written on the fly: the states it ends in, the thread it shows, the
-// search, the dates and the file names.
+// search, the dates, the settings and the arguments.
 #include <sys/stat.h>
 
 #include <QFile>
@@ -43,7 +43,7 @@ private slots:
     void lastThreadRequestWinsAndTwoChosenShowNoThread();
     void search();
     void dateRanges();
-    void fileNamesAndArguments();
+    void settingsAndArguments();
     void contactsFileNamesConversations();
 };
 
@@ -202,7 +202,7 @@ void AppModelTest::dateRanges() {
     QCOMPARE(model->range(), AppModel::RangeChoice::custom);
 }
 
-void AppModelTest::fileNamesAndArguments() {
+void AppModelTest::settingsAndArguments() {
     QTemporaryDir temp;
     {
         QSettings settings(temp.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
@@ -211,15 +211,6 @@ void AppModelTest::fileNamesAndArguments() {
         settings.setValue(QStringLiteral("meName"), QStringLiteral("Robin"));
     }
     auto model = makeModel(temp, temp.filePath(QStringLiteral("none")));
-    MessageThread empty;
-    empty.conversation.groupName = "Trip: Rome/Paris";
-    MessageThread two = empty;
-    two.messages.resize(2);
-    two.messages[0].date = Date{1704067200};  // 2024-01-01T00:00Z
-    two.messages[1].date = Date{1711929599};  // 2024-03-31T23:59:59Z
-    QCOMPARE(model->suggestedName(two, ExportFormat::csv),
-             QStringLiteral("Messages with Trip- Rome-Paris (2024-01-01 to 2024-03-31).csv"));
-
     const ExportOptions options = model->options(ExportLayout::book);
     QCOMPARE(options.paper, Paper(Paper::a4));
     QCOMPARE(options.meName, std::string("Robin"));

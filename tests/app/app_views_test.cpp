@@ -1,9 +1,5 @@
 // The window's views, offscreen: thread rows, short dates, the batch panel, the onboarding screens and the
 // damaged-history bar.
-#include <fstream>
-
-#include <sqlite3.h>
-
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,8 +14,6 @@
 #include "app_test_support.h"
 #include "sample_history/sample_history.h"
 #include "support/history_fixture.h"
-#include "support/temp_dir.h"
-#include "support/test_history.h"
 
 namespace quillmark::app {
 
@@ -46,29 +40,6 @@ std::string people(const std::vector<Item>& items) {
     for (const Item& item : items)
         shown += item.kind == Item::Kind::time ? "|" : item.kind == Item::Kind::event ? "E" : item.showSender ? "N" : "m";
     return shown;
-}
-
-// Writes leaf page `from` of a table over leaf `onto`, as a bad copy does: SQLite still reads every page, only
-// its integrity check finds the damage.
-void copyLeafPage(const std::filesystem::path& database, const std::string& table, size_t from, size_t onto) {
-    constexpr size_t pageSize = 1024;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, ("SELECT rootpage FROM sqlite_master WHERE name='" + table + "'").c_str(), -1, &st, nullptr);
-    const size_t root = sqlite3_step(st) == SQLITE_ROW ? size_t(sqlite3_column_int(st, 0)) : 0;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    std::string file = quillmark::testing::readFile(database);
-    const auto byte = [&](size_t at) { return size_t(uint8_t(file[at])); };
-    const auto word = [&](size_t at) { return byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3); };
-    const size_t start = (root - 1) * pageSize;
-    std::vector<size_t> leaves;
-    for (size_t i = 0, cells = byte(start + 3) << 8 | byte(start + 4); i < cells; ++i)
-        leaves.push_back(word(start + (byte(start + 12 + 2 * i) << 8 | byte(start + 13 + 2 * i))));
-    QVERIFY(leaves.size() > std::max(from, onto));
-    file.replace((leaves[onto] - 1) * pageSize, pageSize, file, (leaves[from] - 1) * pageSize, pageSize);
-    std::ofstream(database, std::ios::binary | std::ios::trunc) << file;
 }
 
 }  // namespace
@@ -201,21 +172,8 @@ void AppViewsTest::tryAgainStaysOnTheMissingScreen() {
 }
 
 void AppViewsTest::damagedHistoryShowsTheBarAndStopsExports() {
-    HistoryFixture fixture({}, false);
-    std::filesystem::remove(fixture.database());
-    std::string rows = R"sql(
-INSERT INTO handle (ROWID, id, service) VALUES (1, '+15551230001', 'iMessage');
-INSERT INTO chat (ROWID, guid, style, chat_identifier, service_name) VALUES (10, 'iMessage;-;+15551230001', 45, '+15551230001', 'iMessage');
-INSERT INTO chat_handle_join VALUES (10, 1);
-WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600)
-INSERT INTO message (ROWID, guid, text, handle_id, date, service)
-  SELECT i, 'M-' || i, 'message ' || i, 1, 700000000000000000 + i * 1000000000, 'iMessage' FROM n;
-WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600)
-INSERT INTO chat_message_join (chat_id, message_id) SELECT 10, i FROM n;
-)sql";
-    quillmark::testing::makeDatabase(fixture.database(),
-                                     std::string("PRAGMA page_size=1024;") + quillmark::testing::fullSchema + rows);
-    copyLeafPage(fixture.database(), "chat_message_join", 2, 1);
+    HistoryFixture fixture(HistoryFixture::manyMessages(), true, 1024);
+    QVERIFY(fixture.copyLeafPage("chat_message_join", 2, 1));
 
     QTemporaryDir temp;
     auto model = makeModel(temp, qt(fixture.data().string()));

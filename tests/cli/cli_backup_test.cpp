@@ -2,11 +2,10 @@
 // list and on the record cover, an export that verifies, and a wrong password told apart.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "iphone_backup/backup_writer.h"
 #include "run_cli.h"
 #include "sample_history/sample_history.h"
+#include "support/history_fixture.h"
 #include "support/temp_dir.h"
 
 namespace quillmark {
@@ -46,16 +45,6 @@ protected:
 testing::TempDir* CLIBackupTest::folder_ = nullptr;
 std::string* CLIBackupTest::error_ = nullptr;
 
-std::string pdfText(const std::filesystem::path& pdf) {
-    std::string text;
-    FILE* pipe = popen(("pdftotext -l 1 '" + pdf.string() + "' - 2>/dev/null").c_str(), "r");
-    if (!pipe) return text;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    pclose(pipe);
-    return text;
-}
-
 TEST_F(CLIBackupTest, ListsExportsAndVerifiesWithThePasswordFromStandardInput) {
     const auto list = runCLI(with({"list"}, "-"), "correct horse\n");
     ASSERT_EQ(list.status, 0) << list.err;
@@ -65,7 +54,7 @@ TEST_F(CLIBackupTest, ListsExportsAndVerifiesWithThePasswordFromStandardInput) {
     const auto exported = runCLI(with({"export", "1", "--format", "pdf", "--layout", "record", "--output", pdf.string()},
                                       (*folder_ / "password").string()));
     ASSERT_EQ(exported.status, 0) << exported.err;
-    std::string cover = pdfText(pdf);
+    std::string cover = testing::pdfFirstPageText(pdf);
     for (char& c : cover)
         if (c == '\n') c = ' ';
     EXPECT_NE(cover.find("from an iPhone backup of Anna's iPhone made on"), std::string::npos) << cover;

@@ -64,19 +64,13 @@ TEST_F(CLIExportTest, OneConversationToAFilePrintsItsHashesAndTheFingerprint) {
     ASSERT_EQ(canonical.status, 0);
     EXPECT_EQ(canonical.out.rfind("quillmark-fingerprint v1\nchats iMessage;-;+15551230001\n{", 0), 0u);
     EXPECT_EQ(SHA256::of(canonical.out) + "\n", fingerprint.out);
-    // A narrower range is another set of messages.
-    EXPECT_NE(cli({"fingerprint", "2", "--to", "2023-03-08T20:27:00Z"}).out, fingerprint.out);
 }
 
 TEST_F(CLIExportTest, ABatchNamesEachExportAndNeverOverwrites) {
     const fs::path folder = temp_ / "exports";
-    ASSERT_EQ(cli({"export", "--all", "--format", "html", "--folder", folder.string()}).status, 0);
-    EXPECT_NE(readFile(folder / "Messages with Trip - Fun (2023-07-02 to 2023-07-02)" / "index.html").find("<h1>Trip / Fun</h1>"),
-              std::string::npos);
     ASSERT_EQ(cli({"export", "--all", "--format", "csv", "--folder", folder.string()}).status, 0);
     const auto again = cli({"export", "--all", "--format", "csv", "--folder", folder.string()});
     ASSERT_EQ(again.status, 0) << again.err;
-    EXPECT_TRUE(fs::exists(folder / "Messages with Trip - Fun (2023-07-02 to 2023-07-02).csv"));
     EXPECT_TRUE(fs::exists(folder / "Messages with Trip - Fun (2023-07-02 to 2023-07-02) 2.csv"));
     EXPECT_TRUE(fs::exists(folder / "Messages with +1 (555) 123-0001 (2023-03-08 to 2023-03-08) 2.csv"));
     EXPECT_NE(again.out.find("(2023-07-02 to 2023-07-02) 2.csv\n  messages: 2\n"), std::string::npos) << again.out;

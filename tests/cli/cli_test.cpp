@@ -97,28 +97,6 @@ TEST_F(CLITest, ConversationByPositionIdOrChatGUID) {
     EXPECT_EQ(json::parse(byPosition.out)["conversation"]["id"], "person:card:0");
 }
 
-TEST_F(CLITest, ShowJSONIsTheWholeThread) {
-    const auto r = cli({"show", "1", "--json"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const json thread = json::parse(r.out);
-    EXPECT_EQ(thread["conversation"]["title"], "Trip");
-    EXPECT_EQ(thread["range"], json::object());
-    const json& messages = thread["messages"];
-    ASSERT_EQ(messages.size(), 3u);  // the reaction stands on its message
-    EXPECT_EQ(messages[0].size(), 23u);
-    EXPECT_EQ(messages[0]["sender"], json::parse(R"({"address":"+15551230001","name":"Anna Berg"})"));
-    EXPECT_EQ(messages[0]["rawDate"], 710000000000000000);
-    EXPECT_EQ(messages[0]["date"], (978307200 + 710000000) * int64_t{1000});
-    EXPECT_EQ(messages[1]["isFromMe"], true);
-    EXPECT_TRUE(messages[1]["sender"].is_null());
-    ASSERT_EQ(messages[1]["reactions"].size(), 1u);
-    EXPECT_EQ(messages[1]["reactions"][0],
-              json::parse(R"({"kind":0,"emoji":"❤️","isFromMe":false,"sender":{"address":"ben@example.com","name":null},
-                               "date":1688307320000})"));
-    EXPECT_EQ(messages[2]["replyToGUID"], "T-1");
-    EXPECT_EQ(thread["replies"]["T-1"], json::parse(R"({"sender":"Anna Berg","text":"Who is in?","date":1688307200000})"));
-}
-
 TEST_F(CLITest, ShowTextIsATranscript) {
     const auto r = cli({"--me", "Sam", "show", "group:iMessage;+;chat-trip"});
     ASSERT_EQ(r.status, 0) << r.err;

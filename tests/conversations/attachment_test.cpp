@@ -17,7 +17,6 @@ TEST(AttachmentKindRules, FirstMatchingRuleDecides) {
         {std::nullopt, "public.jpeg", "IMG_0001", AttachmentKind::image},
         {std::nullopt, "com.apple.quicktime-movie", "clip", AttachmentKind::video},
         {std::nullopt, std::nullopt, "voice.CAF", AttachmentKind::audio},
-        {std::nullopt, std::nullopt, "report.pdf", AttachmentKind::file},
         {"IMAGE/HEIC", std::nullopt, "x", AttachmentKind::image},
         {"video/mp4", "public.mpeg-4", "x.mp4", AttachmentKind::video},
         {"audio/amr", std::nullopt, "x", AttachmentKind::audio},

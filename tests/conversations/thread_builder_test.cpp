@@ -257,9 +257,7 @@ TEST(ThreadBuilderEvents, GroupEventSentences) {
 TEST(ThreadBuilderExtras, EffectsAppsAndReplies) {
     using ThreadBuilder::appKind;
     using ThreadBuilder::effect;
-    EXPECT_EQ(effect("com.apple.messages.effect.CKHappyBirthdayEffect"), "Balloons");
     EXPECT_EQ(effect("com.apple.MobileSMS.expressivesend.impact"), "Slam");
-    EXPECT_EQ(effect("com.apple.MobileSMS.expressivesend.invisibleink"), "Invisible Ink");
     EXPECT_EQ(effect("com.example.Glow"), "Glow");
     EXPECT_EQ(effect("CKEchoEffect"), "Echo");
     EXPECT_EQ(effect("trailing.dots.."), "dots");

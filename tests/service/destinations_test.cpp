@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/sha256.h"
 #include "support/history_fixture.h"
 
 namespace quillmark {
@@ -34,14 +33,6 @@ protected:
         return r;
     }
 
-    // A digest of every file of the data folder by name, to show that nothing in it changed.
-    std::map<std::string, std::string> dataFolder() const {
-        std::map<std::string, std::string> files;
-        for (const auto& entry : fs::recursive_directory_iterator(fixture.data()))
-            files[entry.path().string()] = entry.is_regular_file() ? *SHA256::ofPath(entry.path()) : "folder";
-        return files;
-    }
-
     HistoryFixture fixture;
     std::unique_ptr<History> history;
 };
@@ -65,7 +56,7 @@ TEST_F(Destinations, NothingIsWrittenIntoOrOverTheHistory) {
         {ExportFormat::html, fixture.data(), messages},  // would replace a folder holding the history
         {ExportFormat::csv, fixture.data() / "AddressBook/x.csv", fixture.data() / "AddressBook"},
     };
-    const auto before = dataFolder();
+    const auto before = testing::folderState(fixture.data());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.string());
         const auto exported = ExportService::run(*history, request(c.format, c.file));
@@ -77,7 +68,7 @@ TEST_F(Destinations, NothingIsWrittenIntoOrOverTheHistory) {
     const auto batch = ExportService::run(*history, request(ExportFormat::csv, std::nullopt, messages / "exports"));
     ASSERT_FALSE(batch);
     EXPECT_EQ(batch.error().kind, Kind::destination);
-    EXPECT_EQ(dataFolder(), before);
+    EXPECT_EQ(testing::folderState(fixture.data()), before);
 
     // The folder above the history is fine for a batch: each export gets a new name inside it.
     const auto beside = ExportService::run(*history, request(ExportFormat::html, std::nullopt, fixture.data()));

@@ -1,6 +1,5 @@
 // A group's record names everyone who took part: the members now, and those who left or were removed, with
 // the names the export used kept in its verification record, so that the same history verifies.
-#include <cstdio>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -39,16 +38,6 @@ INSERT INTO ZABCDRECORD (Z_PK, ZFIRSTNAME, ZLASTNAME) VALUES (1, 'Cleo', 'Park')
 INSERT INTO ZABCDPHONENUMBER (ZOWNER, ZFULLNUMBER) VALUES (1, '+1 (555) 123-0003'), (2, '+1 (555) 123-0005');
 )sql";
 
-std::string firstPageText(const std::filesystem::path& pdf) {
-    std::string text;
-    if (FILE* pipe = ::popen(("pdftotext -l 1 '" + pdf.string() + "' -").c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
-}
-
 TEST(GroupMembers, TheRecordCoverNamesWhoLeftAndTheSameHistoryVerifies) {
     HistoryFixture fixture(events);
     const auto contacts = fixture.data() / HistoryLocation::dataFolderContacts;
@@ -74,7 +63,7 @@ TEST(GroupMembers, TheRecordCoverNamesWhoLeftAndTheSameHistoryVerifies) {
     const auto exported = ExportService::run(**history, request);
     ASSERT_TRUE(exported) << exported.error().text;
 
-    const std::string cover = firstPageText(*request.file);
+    const std::string cover = testing::pdfFirstPageText(*request.file);
     EXPECT_NE(cover.find("Cleo Park \u2014 +1 (555) 123-0003 (left)"), std::string::npos) << cover;
     EXPECT_NE(cover.find("dora@example.com (left)"), std::string::npos) << cover;
     EXPECT_EQ(cover.find("Eve Stone \u2014 +1 (555) 123-0005 (left)"), std::string::npos) << cover;

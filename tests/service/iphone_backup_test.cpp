@@ -7,18 +7,15 @@
 #include <fstream>
 #include <map>
 
-#include <sys/stat.h>
-
 #include <plist/plist.h>
 
-#include "core/sha256.h"
 #include "export/attachment_media.h"
 #include "export/fingerprint.h"
 #include "iphone_backup/backup_writer.h"
 #include "sample_history/sample_history.h"
 #include "service/history.h"
 #include "store/sqlite_database.h"
-#include "support/temp_dir.h"
+#include "support/history_fixture.h"
 
 namespace quillmark {
 namespace {
@@ -241,21 +238,8 @@ TEST_F(IPhoneBackupTest, ADamagedKeyBagIsNotAWrongPassword) {
     EXPECT_NE(damaged.error().description().find("key bag"), std::string::npos) << damaged.error().description();
 }
 
-// Every file of a folder: its bytes' digest and modification time.
-std::map<std::string, std::string> snapshot(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        struct stat status {};
-        ::lstat(entry.path().c_str(), &status);
-        files[fs::relative(entry.path(), folder).string()] =
-            SHA256::ofPath(entry.path().string()).value_or("-") + " " + std::to_string(status.st_mtim.tv_nsec) + " " +
-            std::to_string(status.st_mtim.tv_sec);
-    }
-    return files;
-}
-
 TEST_F(IPhoneBackupTest, NothingInTheBackupChangesAndNothingDecryptedIsWritten) {
-    const auto before = snapshot(backup("log"));
+    const auto before = testing::folderState(backup("log"));
     // Where a private folder or copy would be made.
     testing::TempDir temp;
     const char* saved = std::getenv("TMPDIR");
@@ -272,7 +256,7 @@ TEST_F(IPhoneBackupTest, NothingInTheBackupChangesAndNothingDecryptedIsWritten) 
     }
     if (saved) ::setenv("TMPDIR", savedValue.c_str(), 1);
     else ::unsetenv("TMPDIR");
-    EXPECT_EQ(snapshot(backup("log")), before);
+    EXPECT_EQ(testing::folderState(backup("log")), before);
 }
 
 }  // namespace

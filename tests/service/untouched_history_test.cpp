@@ -2,12 +2,9 @@
 // its journal: write-ahead log with its files, write-ahead log without them, or a rollback journal.
 #include "service/export_service.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "core/sha256.h"
 #include "service/verification.h"
 #include "support/history_fixture.h"
 #include "support/test_history.h"
@@ -45,19 +42,6 @@ void setJournal(const HistoryFixture& fixture, Journal journal, const fs::path& 
     fs::copy_file(working, fixture.database(), fs::copy_options::overwrite_existing);
 }
 
-// Every file of the folder with its size, modification time and digest.
-std::map<std::string, std::string> state(const fs::path& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        struct stat s {};
-        ::stat(entry.path().c_str(), &s);
-        files[entry.path().string()] = std::to_string(s.st_size) + " " + std::to_string(s.st_mtim.tv_sec) + "." +
-                                       std::to_string(s.st_mtim.tv_nsec) + " " +
-                                       (entry.is_regular_file() ? *SHA256::ofPath(entry.path()) : "folder");
-    }
-    return files;
-}
-
 class UntouchedHistory : public ::testing::TestWithParam<Journal> {};
 
 TEST_P(UntouchedHistory, NoByteChangesAndNothingIsMissed) {
@@ -65,7 +49,7 @@ TEST_P(UntouchedHistory, NoByteChangesAndNothingIsMissed) {
     fixture.temp().write("data/Messages/Attachments/a.txt", "attached");
     fs::create_directories(fixture.temp() / "scratch");
     setJournal(fixture, GetParam(), fixture.temp() / "scratch");
-    const auto before = state(fixture.data());
+    const auto before = testing::folderState(fixture.data());
 
     {
         auto history = fixture.open();
@@ -83,7 +67,7 @@ TEST_P(UntouchedHistory, NoByteChangesAndNothingIsMissed) {
         ASSERT_TRUE(verified);
         EXPECT_TRUE(Verifier::summary(*verified).ok) << Verifier::summary(*verified).detail;
     }
-    EXPECT_EQ(state(fixture.data()), before);
+    EXPECT_EQ(testing::folderState(fixture.data()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Journals, UntouchedHistory,
