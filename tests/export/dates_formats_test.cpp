@@ -27,7 +27,6 @@ TEST(Dates, EachTemplateInTheExportsZoneAndLocale) {
     EXPECT_EQ(us.month(tuesday), "March 2024");
     EXPECT_EQ(us.full(tuesday), "Mar 5, 2024, 2:07:09\u202fPM");
     EXPECT_EQ(us.date(tuesday), "March 5, 2024");
-    EXPECT_EQ(us.tz(), "America/New_York");
 
     const Dates de(options("Europe/Berlin", "de_DE"));
     EXPECT_EQ(de.day(tuesday), "Dienstag, 5. M\u00e4rz 2024");
@@ -110,10 +109,7 @@ TEST(Formats, BytesInTheFileBrowsersDecimalStyle) {
 }
 
 TEST(Formats, GroupedInsertsASpaceBetweenGroups) {
-    const std::string grouped = Formats::grouped(std::string(64, 'f'), 4);
-    EXPECT_EQ(grouped.size(), 64u + 15u);  // sixteen groups, no space before or after
-    EXPECT_EQ(grouped.substr(0, 10), "ffff ffff ");
-    EXPECT_EQ(Formats::grouped("abcdef", 2), "ab cd ef");
+    EXPECT_EQ(Formats::grouped("abcdef", 2), "ab cd ef");  // no space before or after
     EXPECT_EQ(Formats::grouped("", 4), "");
     EXPECT_EQ(Formats::grouped("\u00e4\u00f6\u00fc\u00df", 2), "\u00e4\u00f6 \u00fc\u00df");  // characters, not bytes
     EXPECT_EQ(Formats::grouped("abc", 0), "abc");
