@@ -12,7 +12,6 @@ namespace quillmark {
 namespace {
 
 using testing::options;
-using testing::ScopedEnv;
 using testing::utc;
 
 // ICU 72 puts U+202F NARROW NO-BREAK SPACE before AM/PM and U+2009 THIN SPACE around the dash of a range.

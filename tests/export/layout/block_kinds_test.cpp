@@ -22,7 +22,6 @@ namespace {
 using graphics::AttributedText;
 using graphics::Font;
 using graphics::Picture;
-using graphics::Point;
 using graphics::Rect;
 using graphics::Size;
 
