@@ -83,6 +83,7 @@ TEST(VerificationRecordEncoding, JsonHasSortedKeysMillisecondsAndNoAbsentDates) 
     EXPECT_EQ(keys, (std::vector<std::string>{"chats", "fingerprint", "messages", "names", "options", "pages",
                                               "version"}));
     EXPECT_EQ(j["options"]["exportedAt"], 1712345678123);
+    EXPECT_EQ(j["version"], 1);  // stored in every export: readers of older files rely on it
     EXPECT_EQ(j["names"]["a/b@example.com"], "\"quoted\" \\ name");
     std::vector<std::string> optionKeys;
     for (auto& [key, value] : j["options"].items()) optionKeys.push_back(key);
