@@ -159,7 +159,6 @@ TEST(VerificationRecordReading, WholeKeywordFirstThenTheKeywordsJoined) {
 TEST(VerificationRecordReading, NotAPdfHasNoRecord) {
     testing::TempDir dir;
     EXPECT_FALSE(VerificationRecord::record(dir.write("fake.pdf", "%PDF-1.4 " + sample().encoded()).string()));
-    EXPECT_FALSE(VerificationRecord::record((dir / "missing.pdf").string()));
 }
 
 }  // namespace
