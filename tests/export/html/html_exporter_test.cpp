@@ -54,12 +54,6 @@ std::unique_ptr<Exported> exportPage(const MessageThread& t, const ExportOptions
     return e;
 }
 
-size_t count(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++n;
-    return n;
-}
-
 std::set<std::string> filesIn(const fs::path& folder) {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
@@ -141,18 +135,6 @@ TEST(HTMLExporter, EveryKindOfMessage) {
     t.replies["G1"] = {"Sam", std::string(120, 'x'), Date{t0}};
     // The whole page: the unsent message's text appears nowhere, and its label is not repeated for Anna.
     EXPECT_EQ(exportPage(t)->page, expectedPage("every_kind_of_message.html", t));
-}
-
-TEST(HTMLExporter, TimeStampsAfterAnHourAndAtEveryNewMonth) {
-    const double t0 = utc(2024, 3, 31, 12);  // 8 AM in New York
-    const auto e = exportPage(thread({message(1, t0, "a"), message(2, t0 + 59 * 60, "b"),
-                                      message(3, t0 + 59 * 60 + 61 * 60, "c"),
-                                      // 11:55 PM, then 0:05 AM on April 1st: ten minutes, but a new month.
-                                      message(4, utc(2024, 4, 1, 3, 55), "d"), message(5, utc(2024, 4, 1, 4, 5), "e")}));
-    EXPECT_EQ(count(e->page, "<p class=\"t\">"), 4u);
-    EXPECT_EQ(count(e->page, "<h2>"), 2u);
-    EXPECT_NE(e->page.find("<h2>April 2024</h2><p class=\"t\"><b>Mon, Apr 1</b> 12:05\u202fAM</p>"),
-              std::string::npos);
 }
 
 TEST(HTMLExporter, AttachmentsOfEveryKindAreCopiedAndLinked) {
