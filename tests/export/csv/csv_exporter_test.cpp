@@ -4,6 +4,7 @@
 
 #include "export_fixtures.h"
 #include "support/temp_dir.h"
+#include "support/test_data.h"
 
 namespace quillmark {
 namespace {
@@ -12,9 +13,6 @@ using testing::message;
 using testing::options;
 using testing::utc;
 
-const char* const header =
-    "Date and time,Time zone,From,From address,To,Service,Text,Attachments,Attachment SHA-256,Reactions,Edited,"
-    "Earlier versions,Unsent,In reply to,Effect,Message ID\r\n";
 const Participant anna{"+15551234567", "Anna Berg"};
 const Participant ben{"ben@example.com", "Ben"};
 const Participant unnamed{"+4915112345678", std::nullopt};
@@ -27,8 +25,10 @@ MessageThread group() {
 }
 
 TEST(CSVExporter, EmptyThreadIsTheMarkAndTheHeader) {
+    const std::string rows = testing::testData("export/csv/small_group_thread.csv");
+    const std::string markAndHeader = rows.substr(0, rows.find("\r\n") + 2);
     AttachmentMedia media;
-    EXPECT_EQ(CSVExporter::exportThread(group(), options(), media).bytes, std::string("\xEF\xBB\xBF") + header);
+    EXPECT_EQ(CSVExporter::exportThread(group(), options(), media).bytes, markAndHeader);
 }
 
 TEST(CSVExporter, EveryColumnOfASmallThreadByteForByte) {
@@ -66,21 +66,8 @@ TEST(CSVExporter, EveryColumnOfASmallThreadByteForByte) {
     thread.messages = {hello, reply, event, poll, vote};
     AttachmentMedia media;
     const std::string csv = CSVExporter::exportThread(thread, options("America/New_York", "en_US", "Sam"), media).bytes;
-    EXPECT_EQ(csv,
-              std::string("\xEF\xBB\xBF") + header +
-                  "2024-01-15T12:00:00-05:00,America/New_York,Sam,,Anna Berg; Ben; +4915112345678,iMessage,"
-                  "\"Hello, \"\"all\"\"\",photo.jpg; notes.txt,"
-                  "not in this history; ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad,"
-                  "\U0001F44D Anna Berg; \u2764\uFE0F Sam; \U0001F642 ,,,,,,G1\r\n"
-                  "2024-07-04T12:30:05-04:00,America/New_York,Anna Berg,+15551234567,Sam; Ben; +4915112345678,"
-                  "iMessage,\"line1\nline2\",,,,2024-07-04T12:31:00-04:00,first | second,,"
-                  "\"Sam: Hello, \"\"all\"\"\",Confetti,G2\r\n"
-                  "2024-07-04T13:00:00-04:00,America/New_York,Ben,ben@example.com,,iMessage,"
-                  "Ben named the conversation \u201cTrip\u201d,,,,,,,,,G3\r\n"
-                  "2024-07-04T14:00:00-04:00,America/New_York,,,Sam; Anna Berg; Ben; +4915112345678,SMS,[Poll],"
-                  ",,,,,2024-07-04T20:00:00-04:00,,,G4\r\n"
-                  "2024-07-04T14:00:01-04:00,America/New_York,Sam,,Anna Berg; Ben; +4915112345678,iMessage,"
-                  "Vote [Poll],,,,,,,,,G5\r\n");
+    // The byte-order mark, the header and one row a message, with CRLF line ends.
+    EXPECT_EQ(csv, testing::testData("export/csv/small_group_thread.csv"));
 }
 
 TEST(CSVExporter, ZeroOffsetIsZAndAnUnknownZoneIsTheMachines) {

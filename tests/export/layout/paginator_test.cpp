@@ -94,8 +94,6 @@ TEST(Paginator, KeepWithNextReservesAtMost48PointsOfTheNextBlock) {
     // 68 points left: exactly enough; the follower then splits in the 48 points below the heading.
     EXPECT_EQ(layout({fake("a", 132), fake("h", 20, true), lines("big", 200, 10)}),
               (Pages{{"a@100", "h@232", "big+@252"}, {"big-@100"}}));
-    EXPECT_EQ(layout({fake("a", 132), fake("h", 20, true), fake("big", 200)}),
-              (Pages{{"a@100", "h@232"}, {"big@100"}}));
     // 67.5 points left: 20 + 48 does not fit, so the heading moves with its follower.
     EXPECT_EQ(layout({fake("a", 132.5), fake("h", 20, true), fake("big", 200)}),
               (Pages{{"a@100"}, {"h@100"}, {"big@100"}}));
@@ -157,10 +155,9 @@ TEST(Paginator, BlocksAtAPageFootThatBelongWithTheNextMoveWithIt) {
     auto note = makeBlock<TrailingNote>();
     EXPECT_EQ(layout({fake("a", 120), fake("name", 10, true), fake("bubble", 65), note}),
               (Pages{{"a@100"}, {"name@100", "bubble@110", "?@175"}}));
-    // Never when it would empty the page, nor when they would not fit a page together either.
+    // Never when it would empty the page, nor when they would not fit a page together either (the first case
+    // of KeepWithNextReservesAtMost48PointsOfTheNextBlock).
     EXPECT_EQ(layout({fake("bubble", 195), note}), (Pages{{"bubble@100"}, {"?@100"}}));
-    EXPECT_EQ(layout({fake("a", 100), fake("h", 20, true), fake("big", 190)}),
-              (Pages{{"a@100", "h@200"}, {"big@100"}}));
 }
 
 TEST(Paginator, KeepWithNextBlockIsNeverSplit) {

@@ -43,7 +43,6 @@ bool endsWithWhiteSpace(const std::string& s) {
 TEST(TextBoxSplit, NothingForEmptyTextOrNoHeightOrWhenEverythingFitsOrNoLineFits) {
     EXPECT_FALSE(TextBox::split(AttributedText(), 200, 100));
     EXPECT_FALSE(TextBox::split(body(paragraph), 200, 0));
-    EXPECT_FALSE(TextBox::split(body(paragraph), 200, -5));
     EXPECT_FALSE(TextBox::split(body(paragraph), 200, 10000));
     EXPECT_FALSE(TextBox::split(body(paragraph), 200, linesHeight(1) * 0.5));
 }

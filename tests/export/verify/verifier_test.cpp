@@ -21,18 +21,19 @@ namespace fs = std::filesystem;
 
 bool haveQPDF() { return std::system("command -v qpdf >/dev/null 2>&1 && command -v fix-qdf >/dev/null 2>&1") == 0; }
 
-// A one-to-one history of `count` messages a few minutes apart, long enough to fill many record pages, and
-// one message carrying a file.
-void writeHistory(const fs::path& folder, int count) {
+// A one-to-one history with `address` of `count` messages a few minutes apart, long enough to fill many record
+// pages, and one message carrying a file.
+void writeHistory(const fs::path& folder, int count, const std::string& address = "+15551230001") {
     std::string script = std::string(testing::fullSchema) + R"sql(
-INSERT INTO handle (ROWID, id, service) VALUES (1, '+15551230001', 'iMessage');
+INSERT INTO handle (ROWID, id, service) VALUES (1, 'ADDRESS', 'iMessage');
 INSERT INTO chat (ROWID, guid, style, chat_identifier, service_name) VALUES
-  (1, 'iMessage;-;+15551230001', 45, '+15551230001', 'iMessage');
+  (1, 'iMessage;-;ADDRESS', 45, 'ADDRESS', 'iMessage');
 INSERT INTO chat_handle_join VALUES (1, 1);
 INSERT INTO attachment (ROWID, guid, filename, mime_type, transfer_name, total_bytes) VALUES
   (1, 'att-1', '~/Library/Messages/Attachments/notes.txt', 'text/plain', 'notes.txt', 11);
 INSERT INTO message_attachment_join VALUES (1, 1);
 )sql";
+    for (size_t at; (at = script.find("ADDRESS")) != std::string::npos;) script.replace(at, 7, address);
     for (int i = 1; i <= count; ++i) {
         const int64_t date = 700'000'000'000'000'000 + int64_t{i} * 300'000'000'000;
         script += "INSERT INTO message (ROWID, guid, text, handle_id, is_from_me, date, service) VALUES (" +
@@ -277,13 +278,7 @@ TEST_F(VerifierTest, FilesThatAreNotExports) {
 
 TEST_F(VerifierTest, HistoryWithoutTheConversation) {
     testing::TempDir other;
-    testing::makeDatabase(other.path() / "chat.db", std::string(testing::fullSchema) + R"sql(
-INSERT INTO handle (ROWID, id, service) VALUES (1, '+15559990000', 'iMessage');
-INSERT INTO chat (ROWID, guid, style, chat_identifier) VALUES (1, 'iMessage;-;+15559990000', 45, '+15559990000');
-INSERT INTO chat_handle_join VALUES (1, 1);
-INSERT INTO message (ROWID, guid, text, handle_id, date) VALUES (1, 'X', 'hi', 1, 5);
-INSERT INTO chat_message_join (chat_id, message_id) VALUES (1, 1);
-)sql");
+    writeHistory(other.path(), 1, "+15559990000");
     auto elsewhere = openLibrary(other.path());
     ASSERT_TRUE(elsewhere);
     const auto outcome = Verifier::verify(pdf.string(), *elsewhere, media);
