@@ -109,6 +109,16 @@ TEST(ImagePicture, DamagedOrMissingFilesGiveNothing) {
     EXPECT_FALSE(pictureOfImageFile(dir.write("fine.jpg", whole), 0));
 }
 
+TEST(ImagePicture, AFileClaimingAHugeImageIsNotDecoded) {
+    SKIP_WITHOUT("ffmpeg");
+    TempDir dir;
+    // 160 megapixels of white in a file of some 20 KB, which would otherwise decode.
+    const auto png = dir / "huge.png";
+    ASSERT_TRUE(runQuietly("ffmpeg -y -f lavfi -i color=c=white:s=16000x10000 -frames:v 1 -pix_fmt monob " +
+                           quoted(png)));
+    EXPECT_FALSE(pictureOfImageFile(png, 100));
+}
+
 TEST(JPEGCoding, RoundTripKeepsTheBytesTheLookAndTheQuality) {
     const auto picture = testing::markedPicture(64, 48, 16, kBlue, kRed);
     auto jpeg = picture.encodeJPEG(0.82);

@@ -8,6 +8,8 @@
 
 #include <libheif/heif.h>
 
+#include "export/graphics/picture.h"
+
 namespace quillmark::graphics {
 
 namespace {
@@ -65,7 +67,9 @@ std::optional<vips::VImage> heifPictureImage(const std::string& path, int maxPix
     heif_image_handle* rawHandle = nullptr;
     if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok) return std::nullopt;
     HeifPtr<heif_image_handle> handle(rawHandle);
-    if (heif_image_handle_has_alpha_channel(handle.get()) ||
+    const long long pixels =
+        static_cast<long long>(heif_image_handle_get_width(handle.get())) * heif_image_handle_get_height(handle.get());
+    if (pixels > kMostImagePixels || heif_image_handle_has_alpha_channel(handle.get()) ||
         heif_image_handle_get_luma_bits_per_pixel(handle.get()) != 8 ||
         heif_image_handle_get_chroma_bits_per_pixel(handle.get()) != 8) {
         return std::nullopt;

@@ -16,8 +16,8 @@ namespace quillmark::graphics {
 
 // The primary image of a HEIF file as 8-bit sRGB whose longer side is at most maxPixels (never enlarged),
 // with the file's rotation, mirroring and crop applied and its colour profile converted to sRGB. Nothing
-// when the image has more than 8 bits a sample or transparency, or cannot be decoded; the caller then takes
-// the general way.
+// when the image has more than 8 bits a sample or transparency, has more than kMostImagePixels, or cannot be
+// decoded; the caller then takes the general way, which refuses such an image too.
 std::optional<vips::VImage> heifPictureImage(const std::string& path, int maxPixels);
 
 }  // namespace quillmark::graphics

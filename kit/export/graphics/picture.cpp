@@ -121,6 +121,7 @@ std::optional<Picture> pictureOfImageFile(const std::string& path, int maxPixels
         // Opening reads the header only; the pixels are decoded by the thumbnail below.
         auto header = vips::VImage::new_from_file(
             path.c_str(), vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+        if (static_cast<long long>(header.width()) * header.height() > kMostImagePixels) return std::nullopt;
 
         // Never larger than the image itself, orientation applied, and a picture with its own colour profile
         // (wide-gamut phone photos) converted to sRGB through it. Pictures without a profile are sRGB already.

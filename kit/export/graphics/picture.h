@@ -34,9 +34,14 @@ struct Picture {
     bool embedsAsJPEG() const;
 };
 
+// The most pixels an image file may have to be pictured: 150 megapixels, above the largest photos and
+// panoramas a phone makes. Attachments come from other people, and a file of a few kilobytes can claim an
+// image that would take gigabytes of memory or minutes to decode; such a file is left unpictured instead.
+inline constexpr long long kMostImagePixels = 150'000'000;
+
 // A thumbnail of an image file (JPEG, PNG, HEIC, GIF, TIFF, WebP …) whose longer side is at most
 // maxPixels (never enlarged), made from the full image with its orientation applied and its colour profile
-// converted to sRGB; nothing when it cannot be decoded or is cut short.
+// converted to sRGB; nothing when it cannot be decoded, is cut short or has more than kMostImagePixels.
 std::optional<Picture> pictureOfImageFile(const std::string& path, int maxPixels);
 
 // A still frame of a video at 0.1 s (the first frame at or after it, else the last before it), rotated as the
