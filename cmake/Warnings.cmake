@@ -4,7 +4,9 @@
 # it has instrumented.
 option(QUILLMARK_WERROR "Treat warnings as errors" OFF)
 function(quillmark_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
+  # -Wshadow=local is GCC's; clang (the fuzz build) does not know it and would warn about the option.
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>
+                                           -Wnon-virtual-dtor)
   if(QUILLMARK_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
